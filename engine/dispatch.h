@@ -1,0 +1,35 @@
+// The command table of interface1: each word maps to one small handler.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace engine {
+
+struct CommandArgs {
+    intptr_t value;  // integer, text to copy, or caller buffer to fill
+    intptr_t text;   // "passfiles": the output path
+    intptr_t index;  // "generategenre": the genre number
+};
+
+using CommandHandler = int32_t (*)(const CommandArgs& args);
+
+struct Command {
+    std::string_view word;
+    CommandHandler handler;
+};
+
+// Each module keeps its own part of the table.
+std::span<const Command> encoding_commands();  // engine/encoding_commands.cpp
+std::span<const Command> tag_commands();        // engine/id3/tag_commands.cpp
+
+// The handler for `word` (exact byte match), or nullptr.
+CommandHandler find_command(std::string_view word);
+
+// Argument helpers for handlers.
+inline int32_t as_int(intptr_t slot) { return static_cast<int32_t>(slot); }
+inline const char* as_text(intptr_t slot) { return reinterpret_cast<const char*>(slot); }
+inline char* as_buffer(intptr_t slot) { return reinterpret_cast<char*>(slot); }
+
+}  // namespace engine

@@ -1,0 +1,41 @@
+// The engine's process-wide state: one set per loaded engine library, with its
+// load-time defaults. The four words shared with the worker thread are atomic
+// 32-bit values with one writer at a time.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace engine {
+
+constexpr int32_t kJobRunning = 1000;
+
+extern std::atomic<int32_t> job_status;        // 0, 1000 while a job runs, else 100 + reason
+extern std::atomic<int32_t> job_progress;      // percent
+extern std::atomic<int32_t> pause_requested;
+extern std::atomic<int32_t> cancel_requested;
+
+constexpr size_t kInputPathSize = 300;   // input path: at most 299 characters
+constexpr size_t kOutputPathSize = 300;  // output path: at most 255 characters (split buffer)
+constexpr size_t kMaxOutputPathLength = 255;
+extern char input_wav_path[kInputPathSize];
+extern char output_mp3_path[kOutputPathSize];
+// False when "passfiles" was given a path too long for its buffer: the job
+// then ends with 102 (input) or 111 (output) instead of overrunning it.
+extern bool input_path_fits;
+extern bool output_path_fits;
+
+extern int32_t setting_bitrate;          // kbit/s
+extern int32_t setting_vbr;              // 0 constant bitrate
+extern int32_t setting_vbr_max_bitrate;  // kbit/s
+extern int32_t setting_stereo_mode;      // 0 stereo, 1 joint, 2 dual, 3/4 mono
+extern int32_t setting_quality;          // 0 normal, 1 low, 2 high
+extern int32_t setting_priority;         // 1 idle, 2 normal, 3 high
+
+// Counting allocation pair for tag texts.
+extern std::atomic<int32_t> tag_alloc_count;
+void* tag_alloc(size_t size);
+void tag_free(void* block);
+
+}  // namespace engine

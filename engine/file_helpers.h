@@ -1,0 +1,28 @@
+// Small file helpers shared by the job and the tag code. Paths are Windows
+// paths (8-bit, backslash separator).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace engine {
+
+// Length of the file in bytes; 0 when it cannot be opened.
+int64_t get_file_length(const char* path);
+
+// A path of at least 2 characters beginning with "\\" (a share) or a drive
+// letter and a colon.
+bool has_valid_path_form(const char* path);
+
+// 1 when the path has the valid form and names a folder / a file that is not a
+// folder; else 0.
+int32_t is_existing_folder(const char* path);
+int32_t is_existing_file(const char* path);
+
+// 1 when the attributes can be read and carry the read-only attribute.
+int32_t is_read_only_file(const char* path);
+
+// Removes trailing blanks in place.
+void trim_trailing_spaces(std::string& text);
+
+}  // namespace engine

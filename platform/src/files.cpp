@@ -1,0 +1,322 @@
+// File calls: attributes, folders, temporary files, copy, truncation, fopen.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "internal.h"
+
+using platform::detail::host_path;
+using platform::detail::set_error_from_errno;
+
+namespace {
+
+struct FileHandle final : platform::detail::Handle {
+    explicit FileHandle(int descriptor) : Handle(Kind::file), fd(descriptor) {}
+    int fd;
+};
+
+FileHandle* as_file(HANDLE handle) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return nullptr;
+    auto* base = static_cast<platform::detail::Handle*>(handle);
+    return base->kind == platform::detail::Handle::Kind::file ? static_cast<FileHandle*>(base) : nullptr;
+}
+
+std::string folder_of(const std::string& host) {
+    const size_t slash = host.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : host.substr(0, slash);
+}
+
+bool write_all(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Copies everything from `from` to `to`; false with errno set on failure.
+bool copy_contents(int from, int to) {
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        const ssize_t n = read(from, buffer.data(), buffer.size());
+        if (n == 0) return true;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (!write_all(to, buffer.data(), static_cast<size_t>(n))) return false;
+    }
+}
+
+void sync_folder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+}  // namespace
+
+DWORD GetFileAttributesA(const char* path) {
+    const auto host = host_path(path);
+    if (!host) return INVALID_FILE_ATTRIBUTES;
+    struct stat info {};
+    if (stat(host->c_str(), &info) != 0) {
+        set_error_from_errno(errno);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    DWORD attributes = 0;
+    if (S_ISDIR(info.st_mode)) attributes |= FILE_ATTRIBUTE_DIRECTORY;
+    if ((info.st_mode & 0222) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
+    std::string name = *host;
+    while (name.size() > 1 && name.back() == '/') name.pop_back();
+    const std::string base = name.substr(name.rfind('/') + 1);
+    if (base.size() > 1 && base[0] == '.' && base != "..") attributes |= FILE_ATTRIBUTE_HIDDEN;
+    return attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+}
+
+BOOL SetFileAttributesA(const char* path, DWORD attributes) {
+    const auto host = host_path(path);
+    if (!host) return FALSE;
+    struct stat info {};
+    if (stat(host->c_str(), &info) != 0) {
+        set_error_from_errno(errno);
+        return FALSE;
+    }
+    const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (info.st_mode & ~mode_t{0222}) : (info.st_mode | S_IWUSR);
+    if (chmod(host->c_str(), mode & 07777) != 0) {
+        set_error_from_errno(errno);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CreateDirectoryA(const char* path, void* /*security_attributes*/) {
+    const auto host = host_path(path);
+    if (!host) return FALSE;
+    if (mkdir(host->c_str(), 0777) != 0) {
+        set_error_from_errno(errno);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+UINT GetTempFileNameA(const char* path, const char* prefix, UINT unique, char* temp_file_name) {
+    if (path == nullptr || temp_file_name == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::string folder = path;
+    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    folder.append(prefix == nullptr ? "" : prefix, prefix == nullptr ? 0 : strnlen(prefix, 3));
+
+    // Numbers start from a per-process, per-call seed; O_EXCL makes the name
+    // unique against every other process using the folder.
+    static std::atomic<unsigned> calls{0};
+    const auto now = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
+    unsigned number = (now ^ (static_cast<unsigned>(getpid()) << 8) ^ (calls++ * 7919u)) & 0xFFFFu;
+
+    for (unsigned attempt = 0; attempt < 0x10000u; ++attempt, number = (number + 1) & 0xFFFFu) {
+        if (number == 0) continue;
+        const UINT value = unique != 0 ? unique : number;
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%X", value & 0xFFFFu);
+        const std::string name = folder + hex + ".tmp";
+        if (name.size() >= MAX_PATH) {
+            SetLastError(ERROR_BUFFER_OVERFLOW);
+            return 0;
+        }
+        if (unique != 0) {  // name only, nothing created (as on Windows)
+            std::memcpy(temp_file_name, name.c_str(), name.size() + 1);
+            return unique;
+        }
+        const auto host = host_path(name.c_str());
+        if (!host) return 0;
+        const int fd = open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            close(fd);
+            std::memcpy(temp_file_name, name.c_str(), name.size() + 1);
+            return value;
+        }
+        if (errno != EEXIST) {
+            set_error_from_errno(errno);
+            return 0;
+        }
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return 0;
+}
+
+BOOL DeleteFileA(const char* path) {
+    const auto host = host_path(path);
+    if (!host) return FALSE;
+    struct stat info {};
+    if (lstat(host->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (unlink(host->c_str()) != 0) {
+        set_error_from_errno(errno);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CopyFileA(const char* existing, const char* new_file, BOOL fail_if_exists) {
+    const auto source = host_path(existing);
+    if (!source) return FALSE;
+    auto target = host_path(new_file);
+    if (!target) return FALSE;
+
+    const int from = open(source->c_str(), O_RDONLY | O_CLOEXEC);
+    if (from < 0) {
+        set_error_from_errno(errno);
+        return FALSE;
+    }
+    struct stat source_info {};
+    fstat(from, &source_info);
+
+    // Replace the file a symbolic link points to, not the link; keep the
+    // replaced file's permission bits and owner.
+    if (char* resolved = realpath(target->c_str(), nullptr)) {
+        *target = resolved;
+        std::free(resolved);
+    }
+    struct stat target_info {};
+    const bool target_exists = stat(target->c_str(), &target_info) == 0;
+    if (target_exists && fail_if_exists) {
+        close(from);
+        SetLastError(ERROR_FILE_EXISTS);
+        return FALSE;
+    }
+    if (target_exists && S_ISDIR(target_info.st_mode)) {
+        close(from);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    const struct stat& model = target_exists ? target_info : source_info;
+
+    const std::string folder = folder_of(*target);
+    std::string staging = folder + "/.zubcopy-XXXXXX";
+    const int to = mkostemp(staging.data(), O_CLOEXEC);
+    if (to < 0) {
+        const int error = errno;
+        close(from);
+        set_error_from_errno(error);
+        return FALSE;
+    }
+    bool ok = copy_contents(from, to);
+    int error = ok ? 0 : errno;
+    if (ok) {
+        if (fchown(to, model.st_uid, model.st_gid) != 0) { /* keep our own ownership */ }
+        if (fchmod(to, model.st_mode & 07777) != 0 || fsync(to) != 0) ok = false, error = errno;
+    }
+    if (close(to) != 0 && ok) ok = false, error = errno;
+    close(from);
+    if (ok && rename(staging.c_str(), target->c_str()) != 0) ok = false, error = errno;
+    if (!ok) {
+        unlink(staging.c_str());
+        set_error_from_errno(error);
+        return FALSE;
+    }
+    sync_folder(folder);
+    return TRUE;
+}
+
+HANDLE CreateFileA(const char* path, DWORD access, DWORD /*share_mode*/, void* /*security_attributes*/,
+                   DWORD creation_disposition, DWORD /*flags*/, HANDLE /*template_file*/) {
+    const auto host = host_path(path);
+    if (!host) return INVALID_HANDLE_VALUE;
+    const bool reads = (access & GENERIC_READ) != 0;
+    const bool writes = (access & GENERIC_WRITE) != 0;
+    int flags = O_CLOEXEC | (reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY);
+    switch (creation_disposition) {
+        case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
+        case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
+        case OPEN_EXISTING: break;
+        case OPEN_ALWAYS: flags |= O_CREAT; break;
+        default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
+    }
+    int fd;
+    do fd = open(host->c_str(), flags, 0666);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        set_error_from_errno(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    return new FileHandle(fd);
+}
+
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD move_method) {
+    FileHandle* handle = as_file(file);
+    if (handle == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return INVALID_SET_FILE_POINTER;
+    }
+    const int64_t offset = distance_high != nullptr
+                               ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distance_high)) << 32) |
+                                                      static_cast<uint32_t>(distance))
+                               : distance;
+    const int whence = move_method == FILE_BEGIN ? SEEK_SET : move_method == FILE_CURRENT ? SEEK_CUR : SEEK_END;
+    const off_t position = lseek(handle->fd, offset, whence);
+    if (position < 0) {
+        set_error_from_errno(errno);
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (distance_high != nullptr) *distance_high = static_cast<LONG>(static_cast<uint64_t>(position) >> 32);
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(position);
+}
+
+BOOL SetEndOfFile(HANDLE file) {
+    FileHandle* handle = as_file(file);
+    if (handle == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    const off_t position = lseek(handle->fd, 0, SEEK_CUR);
+    if (position < 0 || ftruncate(handle->fd, position) != 0) {
+        set_error_from_errno(errno);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+namespace platform::detail {
+BOOL close_file_handle(Handle* handle) {
+    auto* file = static_cast<FileHandle*>(handle);
+    const int result = close(file->fd);
+    delete file;
+    if (result != 0) {
+        set_error_from_errno(errno);
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace platform::detail
+
+FILE* win_fopen(const char* path, const char* mode) {
+    const auto host = host_path(path);
+    if (!host || mode == nullptr) return nullptr;
+    const std::string cloexec_mode = std::string(mode) + "e";
+    FILE* file = std::fopen(host->c_str(), cloexec_mode.c_str());
+    if (file == nullptr) set_error_from_errno(errno);
+    return file;
+}
+
+int _fseeki64(FILE* file, int64_t offset, int origin) { return fseeko(file, offset, origin); }
+int64_t _ftelli64(FILE* file) { return ftello(file); }

@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+#include "platform/win32.h"
+#include "test_support.h"
+
+namespace ts = testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+class FilesTest : public ::testing::Test {
+protected:
+    ts::TempDir dir_;
+    ts::DriveMapping drive_{'C', dir_.path()};
+    std::string win(const std::string& relative) const { return drive_.windows(relative); }
+};
+
+TEST_F(FilesTest, AttributesFollowModeAndName) {
+    fs::create_directory(dir_ / "folder");
+    ts::write_file(dir_ / "plain.mp3", "x");
+    ts::write_file(dir_ / ".hidden.mp3", "x");
+    ts::write_file(dir_ / "locked.mp3", "x");
+    fs::permissions(dir_ / "locked.mp3", fs::perms::owner_read | fs::perms::group_read);
+
+    EXPECT_EQ(GetFileAttributesA(win("folder").c_str()), FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(GetFileAttributesA(win("folder\\").c_str()), FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(GetFileAttributesA(win("plain.mp3").c_str()), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(GetFileAttributesA(win(".hidden.mp3").c_str()), FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(GetFileAttributesA(win("locked.mp3").c_str()), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(GetFileAttributesA(win("missing.mp3").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(GetFileAttributesA("Q:\\absent-drive.mp3"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(FilesTest, ReadOnlyAttributeClearsAndRestoresWriteBits) {
+    ts::write_file(dir_ / "a.mp3", "x");
+    fs::permissions(dir_ / "a.mp3", fs::perms(0664));
+    ASSERT_TRUE(SetFileAttributesA(win("a.mp3").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(fs::status(dir_ / "a.mp3").permissions(), fs::perms(0444));
+    ASSERT_TRUE(SetFileAttributesA(win("a.mp3").c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(fs::status(dir_ / "a.mp3").permissions(), fs::perms(0644));
+}
+
+TEST_F(FilesTest, CreateDirectoryReportsExistingFolder) {
+    EXPECT_TRUE(CreateDirectoryA(win("new").c_str(), nullptr));
+    EXPECT_FALSE(CreateDirectoryA(win("new").c_str(), nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_FALSE(CreateDirectoryA("Q:\\x", nullptr));
+}
+
+TEST_F(FilesTest, TempFileNamesAreUniqueUnderConcurrency) {
+    const std::string folder = win("");
+    std::vector<std::vector<std::string>> names(4);
+    std::vector<std::thread> workers;
+    for (auto& list : names) {
+        workers.emplace_back([&list, &folder] {
+            for (int i = 0; i < 300; ++i) {
+                char name[MAX_PATH];
+                if (GetTempFileNameA(folder.c_str(), "zubmp3", 0, name) != 0) list.push_back(name);
+            }
+        });
+    }
+    for (auto& w : workers) w.join();
+    std::set<std::string> unique;
+    for (const auto& list : names) {
+        EXPECT_EQ(list.size(), 300u);
+        unique.insert(list.begin(), list.end());
+    }
+    EXPECT_EQ(unique.size(), 1200u);
+    const std::string sample = *unique.begin();
+    EXPECT_EQ(sample.rfind(win("zub"), 0), 0u) << sample;  // prefix cut to three characters
+    EXPECT_EQ(sample.substr(sample.size() - 4), ".tmp");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 1200);
+}
+
+TEST_F(FilesTest, TempFileNameFailsOnMissingFolder) {
+    char name[MAX_PATH] = "unchanged";
+    EXPECT_EQ(GetTempFileNameA(win("nope\\").c_str(), "zub", 0, name), 0u);
+    EXPECT_EQ(GetTempFileNameA(std::string(300, 'a').c_str(), "zub", 0, name), 0u);  // would overrun MAX_PATH
+}
+
+TEST_F(FilesTest, CopyReplacesTargetAndKeepsItsMode) {
+    ts::write_file(dir_ / "src.tmp", "new content");
+    ts::write_file(dir_ / "dst.mp3", "old");
+    fs::permissions(dir_ / "dst.mp3", fs::perms(0640));
+    ASSERT_TRUE(CopyFileA(win("src.tmp").c_str(), win("dst.mp3").c_str(), FALSE));
+    EXPECT_EQ(ts::read_file(dir_ / "dst.mp3"), ts::read_file(dir_ / "src.tmp"));
+    EXPECT_EQ(fs::status(dir_ / "dst.mp3").permissions(), fs::perms(0640));
+    EXPECT_FALSE(CopyFileA(win("src.tmp").c_str(), win("dst.mp3").c_str(), TRUE));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
+}
+
+TEST_F(FilesTest, FailedCopyLeavesTargetIntact_SourceVanished) {
+    ts::write_file(dir_ / "dst.mp3", "precious");
+    EXPECT_FALSE(CopyFileA(win("gone.tmp").c_str(), win("dst.mp3").c_str(), FALSE));
+    EXPECT_EQ(ts::read_file(dir_ / "dst.mp3"), ts::Bytes({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
+}
+
+TEST_F(FilesTest, FailedCopyLeavesTargetIntact_DeviceFull) {
+    if (!ts::running_as_root()) GTEST_SKIP() << "needs root to mount a small file system";
+    ts::ScopedMount small(dir_ / "small", 64 * 1024, false);
+    ASSERT_TRUE(small.ok());
+    const ts::Bytes precious(20000, 0x5A);
+    ts::write_file(dir_ / "small" / "dst.mp3", precious);
+    ts::write_file(dir_ / "big.tmp", ts::Bytes(200000, 0x11));
+    EXPECT_FALSE(CopyFileA(win("big.tmp").c_str(), win("small\\dst.mp3").c_str(), FALSE));
+    EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+    EXPECT_EQ(ts::read_file(dir_ / "small" / "dst.mp3"), precious);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "small"), fs::directory_iterator()), 1);  // no leftovers
+}
+
+TEST_F(FilesTest, FailedCopyLeavesTargetIntact_FolderWithoutRights) {
+    if (!ts::running_as_root()) GTEST_SKIP() << "needs root to mount a read-only file system";
+    ts::ScopedMount mount(dir_ / "ro", 64 * 1024, false);
+    ASSERT_TRUE(mount.ok());
+    ts::write_file(dir_ / "ro" / "dst.mp3", "precious");
+    mount.remount(true);
+    ts::write_file(dir_ / "src.tmp", "replacement");
+    EXPECT_FALSE(CopyFileA(win("src.tmp").c_str(), win("ro\\dst.mp3").c_str(), FALSE));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(ts::read_file(dir_ / "ro" / "dst.mp3"), ts::Bytes({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
+}
+
+TEST_F(FilesTest, TruncationThroughFileHandles) {
+    ts::write_file(dir_ / "a.mp3", "0123456789");
+    HANDLE file = CreateFileA(win("a.mp3").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(SetFilePointer(file, 4, nullptr, FILE_BEGIN), 4u);
+    EXPECT_TRUE(SetEndOfFile(file));
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_EQ(fs::file_size(dir_ / "a.mp3"), 4u);
+    EXPECT_EQ(CreateFileA(win("none.mp3").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+}
+
+TEST_F(FilesTest, FopenOnWindowsPaths) {
+    FILE* file = win_fopen(win("b.bin").c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    fputs("abc", file);
+    fclose(file);
+    EXPECT_EQ(fs::file_size(dir_ / "b.bin"), 3u);
+    EXPECT_EQ(win_fopen("Q:\\b.bin", "rb"), nullptr);
+    EXPECT_TRUE(DeleteFileA(win("b.bin").c_str()));
+    EXPECT_FALSE(DeleteFileA(win("b.bin").c_str()));
+}
+
+}  // namespace
