@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes seed WAV files for wav_input_fuzzer into the folder given."""
+"""Writes the seed corpus of each fuzz target into ROOT/<target>/."""
 import pathlib
 import struct
 import sys
@@ -18,7 +18,7 @@ def wav(channels=2, rate=44100, bits=16, tag=1, before=b"", after=b"", frames=64
     return b"RIFF" + struct.pack("<I", len(body)) + body
 
 
-SEEDS = {
+WAV_SEEDS = {
     "canonical": wav(),
     "mono8k": wav(channels=1, rate=8000),
     "list_before": wav(before=chunk(b"LIST", b"INFOISFT" + b"x" * 20)),
@@ -31,7 +31,11 @@ SEEDS = {
     "short": wav()[:90],
 }
 
-folder = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "wav-corpus")
-folder.mkdir(parents=True, exist_ok=True)
-for name, data in SEEDS.items():
-    (folder / f"{name}.wav").write_bytes(data)
+SEEDS = {"fuzz_wav_input": WAV_SEEDS}
+
+root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "corpus")
+for target, seeds in SEEDS.items():
+    folder = root / target
+    folder.mkdir(parents=True, exist_ok=True)
+    for name, data in seeds.items():
+        (folder / name).write_bytes(data)
