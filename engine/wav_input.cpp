@@ -20,7 +20,7 @@ bool is_accepted_rate(uint32_t rate) {
 
 int32_t check_wav_header(std::span<const uint8_t> head, int32_t& channels, int32_t& sample_rate) {
     uint8_t h[kWavHeaderBytes] = {};  // a short file reads as zeros beyond its end
-    std::memcpy(h, head.data(), std::min(head.size(), sizeof h));
+    std::copy_n(head.begin(), std::min(head.size(), sizeof h), h);
 
     if (std::memcmp(h + 0, "RIFF", 4) != 0) return 2;  //  0 chunk id
     if (std::memcmp(h + 8, "WAVE", 4) != 0) return 2;  //  8 form type

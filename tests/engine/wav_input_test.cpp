@@ -23,6 +23,12 @@ struct HeaderRow {
     int32_t expected;
 };
 
+void PrintTo(const HeaderRow& row, std::ostream* out) {
+    *out << row.channels << "ch " << row.sample_rate << "Hz " << row.bits << "bit tag" << row.format_tag;
+}
+
+std::string row_name(const testing::TestParamInfo<HeaderRow>& info) { return "row" + std::to_string(info.index); }
+
 class WavHeaderCheck : public testing::TestWithParam<HeaderRow> {};
 
 TEST_P(WavHeaderCheck, ReasonCode) {
@@ -47,7 +53,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, WavHeaderCheck,
                                          HeaderRow{2, 44100, 8, 1, 7}, HeaderRow{3, 44100, 16, 1, 8},
                                          HeaderRow{2, 44100, 16, 3, 3},     // float tag, fields fine
                                          HeaderRow{2, 44101, 16, 3, 19},    // later checks take precedence
-                                         HeaderRow{2, 44100, 24, 0xFFFE, 7}));
+                                         HeaderRow{2, 44100, 24, 0xFFFE, 7}),
+                         row_name);
 
 TEST(WavHeader, ShortAndForeignFilesAreRefused) {
     int32_t channels = 0, rate = 0;
