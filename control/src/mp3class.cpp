@@ -24,8 +24,8 @@ constexpr size_t kRoomCharacters = 300;
 Text contact_tail() { return Text(u" please contact the developer ") + kMakerContactAddress; }
 
 // The loader names the file it could not load; the bridge names none.
-AutomationError loading_error(const Text& file) {
-    return AutomationError(kEngineError, u"Error loading a required dll , " + file + contact_tail());
+AutomationError loading_error(Long number, const Text& file) {
+    return AutomationError(number, u"Error loading a required dll , " + file + contact_tail());
 }
 AutomationError loading_error() {
     return AutomationError(kEngineError, u"Error loading a required dll ," + contact_tail());
@@ -74,13 +74,13 @@ void MP3Class::Init(const bool& fOrceinit) {
     Globais::ControlFolder = folder + u"\\";
 
     DllHandle = LoadLibraryA(platform::utf16_to_latin1(DllPath).c_str());
-    if (DllHandle == nullptr) throw loading_error(DllPath);
+    if (DllHandle == nullptr) throw loading_error(kEngineError, DllPath);
 
     // The engine binds the encoder by its bare name, which finds this copy
     // once it is in the process. Its handle is not kept: it stays loaded.
     const Text encoder_path = folder + u"\\zubmp3enc1.dll";
     if (LoadLibraryA(platform::utf16_to_latin1(encoder_path).c_str()) == nullptr)
-        throw loading_error(u"zubmp3enc1.dll");
+        throw loading_error(kEncoderError, u"zubmp3enc1.dll");
 
     ProcAddress = reinterpret_cast<Interface1Function>(GetProcAddress(DllHandle, "interface1"));
     if (ProcAddress == nullptr) throw locating_error();
