@@ -1,8 +1,37 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test.
+# Builds everything and runs every test:
+#   1. the release build and the whole test suite;
+#   2. the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
+#   3. the threaded tests under ThreadSanitizer;
+#   4. a short run of every fuzz target (libFuzzer, clang).
+# ZUBMP3_QUICK=1 runs stage 1 only. Each stage fails the script on any
+# failure or sanitizer report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
+jobs=$(nproc)
+
+stage() { printf '\n==== %s ====\n' "$*"; }
+
+stage "release build and tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)"
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+[ "${ZUBMP3_QUICK:-0}" = 1 ] && exit 0
+
+stage "AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUBMP3_SANITIZE=address,undefined >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE no_sanitize
+
+stage "ThreadSanitizer"
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUBMP3_SANITIZE=thread >/dev/null
+cmake --build build-tsan -j"$jobs"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir build-tsan --output-on-failure -j"$jobs" -L threads
+
+if [ -f fuzz/CMakeLists.txt ]; then
+  stage "fuzz smoke"
+  scripts/fuzz.sh "${ZUBMP3_FUZZ_SECONDS:-20}"
+fi

@@ -12,6 +12,8 @@ struct HostRow {
     const char* host;  // nullptr: no host path
 };
 
+void PrintTo(const HostRow& row, std::ostream* out) { *out << row.windows; }
+
 class WindowsToHost : public ::testing::TestWithParam<HostRow> {
 protected:
     ScopedEnv c_{"ZUBMP3_DRIVE_C", "/tmp/c"};
@@ -30,6 +32,8 @@ TEST_P(WindowsToHost, MapsAsDocumented) {
     }
 }
 
+std::string row_name(const ::testing::TestParamInfo<HostRow>& info) { return "row" + std::to_string(info.index); }
+
 INSTANTIATE_TEST_SUITE_P(
     Table, WindowsToHost,
     ::testing::Values(HostRow{"C:\\Music\\a.mp3", "/tmp/c/Music/a.mp3"},
@@ -42,7 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
                       HostRow{"\\\\server\\share\\x\\y.mp3", "/srv/unc/server/share/x/y.mp3"},
                       HostRow{"Music\\a.mp3", "Music/a.mp3"},             // relative stays relative
                       HostRow{"C:\\caf\xe9.mp3", "/tmp/c/caf\xc3\xa9.mp3"}  // Latin-1 name, UTF-8 on disk
-                      ));
+                      ),
+    row_name);
 
 TEST(UncRoot, ShareUnreachableWithoutRoot) {
     ScopedEnv unc{"ZUBMP3_UNC_ROOT", std::nullopt};
