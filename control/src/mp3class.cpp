@@ -96,6 +96,7 @@ void MP3Class::Init(const bool& fOrceinit) {
 void MP3Class::Deinit() {
     if (!Loaded) return;
     Loaded = false;
+    const Interface1Function entry = ProcAddress;
     DllHandle = nullptr;
     ProcAddress = nullptr;
     if (held_engine_ == nullptr) return;
@@ -107,6 +108,15 @@ void MP3Class::Deinit() {
     const auto found = holders.find(engine);
     if (found == holders.end() || --found->second > 0) return;  // others still use it
     holders.erase(found);
+    // "cancel" returns once the engine's worker thread has left the engine's
+    // code; only then may the library go. The control has normally sent it
+    // already, and with no job running it changes nothing that survives.
+    if (entry != nullptr) {
+        char cancel[] = "cancel";
+        char blank[] = " ";
+        entry(cancel, reinterpret_cast<intptr_t>(blank), reinterpret_cast<intptr_t>(blank),
+              reinterpret_cast<intptr_t>(blank));
+    }
     while (FreeLibrary(engine) != FALSE) {
         // every load that any Init made is undone
     }
