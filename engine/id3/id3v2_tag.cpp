@@ -287,8 +287,10 @@ ByteSpan FrameWalker::take(const RawFrame& frame) {
 
 std::optional<Frame23> to_v23_frame(int major, bool tag_unsynchronised, const RawFrame& raw, ByteSpan content) {
     Frame23 frame;
+    // Version 2.4's recording time stands for the year; 2.3 tags hold it too.
+    const std::string_view id = raw.id == "TDRC" ? std::string_view("TYER") : raw.id;
     if (major == 3) {
-        std::memcpy(frame.id, raw.id.data(), 4);
+        std::memcpy(frame.id, id.data(), 4);
         frame.flags[0] = raw.flags[0];
         frame.flags[1] = raw.flags[1];
         frame.content.assign(content.begin(), content.end());
@@ -323,7 +325,7 @@ std::optional<Frame23> to_v23_frame(int major, bool tag_unsynchronised, const Ra
     if (content.size() < extras) return std::nullopt;
     ByteSpan data = content.subspan(extras);
     Bytes plain = (format & 0x02) || tag_unsynchronised ? undo_unsynchronisation(data) : Bytes(data.begin(), data.end());
-    std::memcpy(frame.id, raw.id == "TDRC" ? "TYER" : raw.id.data(), 4);
+    std::memcpy(frame.id, id.data(), 4);
     frame.flags[0] = static_cast<uint8_t>((raw.flags[0] << 1) & 0xE0);  // tag alter, file alter, read only
     frame.flags[1] = group ? 0x20 : 0x00;                                // grouping
     frame.discard_on_change = raw.flags[0] & 0x40;
