@@ -11,11 +11,17 @@
 namespace engine {
 namespace {
 
+// A file path argument; a missing one names no file.
+const char* path_of(const CommandArgs& args) {
+    const char* path = as_text(args.value);
+    return path != nullptr ? path : "";
+}
+
 // ---- ID3v1 ----
 
-int32_t get_id3v1(const CommandArgs& args) { return read_id3v1_tag(as_text(args.value)); }
-int32_t set_id3v1(const CommandArgs& args) { return write_id3v1_tag(as_text(args.value)); }
-int32_t remove_id3v1(const CommandArgs& args) { return remove_id3v1_tag(as_text(args.value)); }
+int32_t get_id3v1(const CommandArgs& args) { return read_id3v1_tag(path_of(args)); }
+int32_t set_id3v1(const CommandArgs& args) { return write_id3v1_tag(path_of(args)); }
+int32_t remove_id3v1(const CommandArgs& args) { return remove_id3v1_tag(path_of(args)); }
 
 int32_t get_v1_genre(const CommandArgs&) { return v1_genre; }
 int32_t get_v1_track(const CommandArgs&) { return v1_track; }
@@ -59,9 +65,9 @@ int32_t generate_genre(const CommandArgs& args) {
 
 // ---- ID3v2 ----
 
-int32_t get_id3v2(const CommandArgs& args) { return read_id3v2_tag(as_text(args.value)); }
-int32_t set_id3v2(const CommandArgs& args) { return write_id3v2_tag(as_text(args.value)); }
-int32_t remove_id3v2(const CommandArgs& args) { return remove_id3v2_tag(as_text(args.value)); }
+int32_t get_id3v2(const CommandArgs& args) { return read_id3v2_tag(path_of(args)); }
+int32_t set_id3v2(const CommandArgs& args) { return write_id3v2_tag(path_of(args)); }
+int32_t remove_id3v2(const CommandArgs& args) { return remove_id3v2_tag(path_of(args)); }
 int32_t cleanup_id3v2(const CommandArgs&) { return release_id3v2_fields(); }
 
 int32_t define_temp(const CommandArgs& args) {

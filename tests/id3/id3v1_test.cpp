@@ -186,6 +186,13 @@ TEST(TagWords, AllFiftyNineAreDistinctAndReachable) {
         EXPECT_EQ(engine::find_command(command.word), command.handler) << command.word;
     }
     EXPECT_EQ(engine::find_command("getid3V1"), nullptr);
+    // Words given no path name no file.
+    EXPECT_EQ(interface1("getid3v1", 0, 0, 0), 1);
+    EXPECT_EQ(interface1("setid3v1", 0, 0, 0), 1);
+    EXPECT_EQ(interface1("removeid3v1", 0, 0, 0), 1);
+    EXPECT_EQ(interface1("getid3v2", 0, 0, 0), 1);
+    EXPECT_EQ(interface1("remove_id3v2_tag", 0, 0, 0), 4);
+    EXPECT_EQ(interface1("v2cleanup", 0, 0, 0), engine::tag_alloc_count.load());
     EXPECT_EQ(engine::find_command("v2cleanup "), nullptr);
 }
 
