@@ -58,9 +58,8 @@ Bytes wav_samples(const testing_support::WavSpec& spec) {
 Bytes wav_with_chunks(const testing_support::WavSpec& spec, const Bytes& before, const Bytes& after,
                       int64_t data_size) {
     const Bytes whole = testing_support::make_wav(spec);
-    Bytes out;
+    Bytes out(whole.begin(), whole.begin() + 36);  // RIFF header and fmt chunk
     out.reserve(whole.size() + before.size() + after.size());
-    out.insert(out.end(), whole.begin(), whole.begin() + 36);  // RIFF header and fmt chunk
     out.insert(out.end(), before.begin(), before.end());
     for (const char c : {'d', 'a', 't', 'a'}) out.push_back(static_cast<uint8_t>(c));
     put_u32(out, data_size < 0 ? static_cast<uint32_t>(whole.size() - 44) : static_cast<uint32_t>(data_size));
