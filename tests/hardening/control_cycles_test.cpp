@@ -14,7 +14,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-using hardening::scaled;
 using hardening::thread_count;
 using zubmp3::EventLoop;
 using zubmp3::ZUBEncode;
@@ -40,7 +39,7 @@ TEST(ControlCycles, TwoHundredCreateEncodeDestroyCycles) {
     const size_t threads = thread_count();
     ASSERT_FALSE(real_engine::engine_mapped());
 
-    const int cycles = scaled(200);
+    const int cycles = 200;
     int finished = 0, destroyed_running = 0, destroyed_paused = 0, shared = 0;
     for (int cycle = 1; cycle <= cycles; ++cycle) {
         SCOPED_TRACE("cycle " + std::to_string(cycle));

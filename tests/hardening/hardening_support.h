@@ -1,5 +1,5 @@
 // Helpers of the hardening tests: filling a device to a chosen level, listing
-// folders, counting threads, load counts scaled for sanitizer builds.
+// folders, counting threads, a reference MP3.
 #pragma once
 
 #include <cstdint>
@@ -13,17 +13,6 @@ namespace hardening {
 
 namespace fs = std::filesystem;
 using testing_support::Bytes;
-
-// Sanitizer builds run the load tests with fewer cycles (they are 3 to 15
-// times slower); the figures reached are printed by each test.
-#if defined(__SANITIZE_THREAD__)
-constexpr int kLoadDivisor = 10;
-#elif defined(__SANITIZE_ADDRESS__)
-constexpr int kLoadDivisor = 2;
-#else
-constexpr int kLoadDivisor = 1;
-#endif
-constexpr int scaled(int count) { return count / kLoadDivisor; }
 
 // The names in `folder` (not recursive).
 std::set<std::string> names_in(const fs::path& folder);

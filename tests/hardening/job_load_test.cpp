@@ -86,7 +86,7 @@ protected:
 };
 
 TEST_F(JobLoad, ThousandStartCancelCyclesWithPauseStormsAndUnloads) {
-    const int cycles = scaled(1000);
+    const int cycles = 1000;
     auto engine = std::make_unique<Engine>();
     ASSERT_TRUE(engine->ok());
     // A first job, joined: helper threads that a runtime (a sanitizer) starts

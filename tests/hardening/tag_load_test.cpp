@@ -179,7 +179,7 @@ std::string stripped(const std::string& latin1) {  // as mutagen's ID3v1 parser 
 }
 
 TEST_F(TagLoad, TenThousandConversationsKeepEveryFileReadable) {
-    const int operations = scaled(10000);
+    const int operations = 10000;
     RandomTexts random(20240611);
     int counts[6] = {};
     for (int n = 0; n < operations; ++n) {
