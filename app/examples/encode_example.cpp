@@ -24,7 +24,8 @@ public:
     void Progress(Long& percent) override { std::cout << "\r" << percent << "% " << std::flush; }
     void ErrorCode(Long& number, Text& description) override {
         error = number;
-        if (number != 0) std::cerr << "\nerror " << number << ": " << std::string(description.begin(), description.end()) << "\n";
+        std::string message(description.begin(), description.end());  // the messages are ASCII
+        if (number != 0) std::cerr << "\nerror " << number << ": " << message << "\n";
     }
     void Finished() override { finished = true; }
 };
