@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
                  "zubmp3"};
     app.require_subcommand(1);
     app.set_version_flag("--version", [] { return control_name(); }, "Show the control's name and version");
-    app.footer("Exit status: 0 success, 1 the control reported an error, 2 usage error, 3 automation error.");
+    app.footer("Exit status: 0 success, 1 the control reported an error, 2 usage error, 3 automation error.\n");
 
     // encode
     EncodeOptions encode;

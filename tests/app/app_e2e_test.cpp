@@ -141,9 +141,12 @@ TEST_F(App, CancelFromStandardInputWithEvents) {
 
 TEST_F(App, CtrlCCancelsCleanly) {
     wav("in.wav", 4);
-    // Paused from the start, so the job is still running when SIGINT comes.
-    const Outcome r = run("{ printf p; sleep 4; } | " + shell_quote(kZubmp3) +
-                      " encode in.wav out.mp3 --events & pid=$!; sleep 1; kill -INT $pid; wait $pid; echo \"exit $?\"");
+    // Paused from the start, so the job is still running when SIGINT comes;
+    // the output file shows that the job (and so the handler) is there.
+    const Outcome r = run("{ printf p; sleep 5; } | " + shell_quote(kZubmp3) +
+                          " encode in.wav out.mp3 --events & pid=$!; "
+                          "for i in $(seq 40); do [ -e out.mp3 ] && break; sleep 0.1; done; sleep 0.2; "
+                          "kill -INT $pid; wait $pid; echo \"exit $?\"");
     const auto events = lines(r.out);
     ASSERT_GE(events.size(), 4u) << r.out << r.err;
     EXPECT_EQ(events[events.size() - 4], "ErrorCode 112 User abort");
