@@ -72,10 +72,15 @@ struct AboutContents {
     Text web_address;
     Text mail_address;
     Text exit_caption;  // "Exit"
+    // The clicks on the web-address and mail-address labels: each hands the
+    // address to the desktop's default program (failures are ignored).
+    std::function<void()> open_web;
+    std::function<void()> open_mail;
 };
 
 // Presents the About box modally. The default one prints the contents on the
-// terminal and waits for Enter when standard input is a terminal.
+// terminal; on an interactive terminal it waits for Enter ("w" and "m" open the
+// web and mail addresses first), otherwise it returns at once.
 class ZUBMP3_API AboutPresenter {
 public:
     virtual ~AboutPresenter() = default;

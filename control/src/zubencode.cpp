@@ -1,0 +1,176 @@
+// ZUBEncode: the encode methods, the status poll, error reporting and the
+// control's lifecycle.
+#include <chrono>
+
+#include "error_table.h"
+#include "form1.h"
+#include "globais.h"
+#include "product.h"
+#include "zubencode_impl.h"
+
+namespace zubmp3 {
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(250);
+constexpr Long kJobRunning = 1000;
+constexpr int kFixedSizeTwips = 550;
+
+// Unused text slots carry one blank.
+const char16_t kBlank[] = u" ";
+
+struct OptionWord {
+    const char16_t* word;
+    Long value;
+};
+// Exact, case-sensitive matches; any other text is 0.
+constexpr OptionWord kStereoModes[] = {{u"stereo", 0}, {u"joint", 1}, {u"dual", 2}, {u"mono", 3}};
+constexpr OptionWord kQualities[] = {{u"normal", 0}, {u"low", 1}, {u"high", 2}};
+
+template <size_t N>
+Long option_value(const OptionWord (&table)[N], const Text& word) {
+    for (const OptionWord& option : table)
+        if (word == option.word) return option.value;
+    return 0;
+}
+
+constexpr Long kErrorSameFile = 2;
+constexpr Long kErrorNoInput = 3;
+constexpr Long kErrorNoOutput = 4;
+constexpr Long kErrorBadInput = 5;
+constexpr Long kErrorRunning = 9;
+constexpr Long kErrorPriority = 12;
+
+}  // namespace
+
+// ---- Events: the default sink ignores them ----
+
+void ZUBEncodeEvents::ErrorCode(Long&, Text&) {}
+void ZUBEncodeEvents::Finished() {}
+void ZUBEncodeEvents::Progress(Long&) {}
+void ZUBEncodeEvents::ID3v1GenreList(bool&, Text&) {}
+
+// ---- State ----
+
+ZUBEncode::Impl::Impl(ZUBEncode& owner)
+    : control(owner), loop(EventLoop::current()), Timer1(loop.add_timer(kPollInterval, [this] { Timer1_Timer(); })) {}
+
+ZUBEncode::Impl::~Impl() { loop.remove_timer(Timer1); }
+
+MP3Class& ZUBEncode::Impl::bridge() {
+    if (!mp3) mp3 = std::make_unique<MP3Class>();
+    return *mp3;
+}
+
+MP3Class& ZUBEncode::Impl::engine() {
+    MP3Class& bridge_object = bridge();
+    bridge_object.Init(false);
+    return bridge_object;
+}
+
+Long ZUBEncode::Impl::send(const Text& word) { return bridge().CallWindow(word, kBlank, kBlank, kBlank); }
+
+Long ZUBEncode::Impl::send_number(const Text& word, Long value) { return bridge().CallWindowLONG(word, value, 0, 0); }
+
+void ZUBEncode::Impl::ReportErrorCode(const Long& number) {
+    ReportedError error = reported_error(number);  // the handler gets copies
+    if (events != nullptr) events->ErrorCode(error.number, error.message);
+}
+
+// The poll: progress when it changed, then the end of the job as ErrorCode,
+// Finished and Progress 100.
+void ZUBEncode::Impl::Timer1_Timer() {
+    engine();
+    Long progress = send(u"progress");
+    if (progress != LastProgress && events != nullptr) events->Progress(progress);
+    LastProgress = progress;
+
+    const Long status = send(u"intreturn");
+    if (status >= kJobRunning) return;
+
+    LastProgress = -1;
+    const uint64_t job = jobs_started;
+    ReportErrorCode(status);
+    // A handler that started the next job has re-armed the timer for it.
+    if (jobs_started == job) loop.set_timer_enabled(Timer1, false);
+    if (events != nullptr) events->Finished();
+    Long final_progress = 100;
+    if (events != nullptr) events->Progress(final_progress);
+}
+
+// ---- Lifecycle ----
+
+ZUBEncode::ZUBEncode() : impl_(std::make_unique<Impl>(*this)) {}
+
+ZUBEncode::~ZUBEncode() {
+    // No event is raised from here on: the poll is gone before the job stops.
+    impl_->loop.remove_timer(impl_->Timer1);
+    impl_->events = nullptr;
+    if (!impl_->mp3 || !impl_->mp3->IsLoaded()) return;
+    try {
+        MP3EncodeCancel();  // returns once a running job has ended
+        impl_->mp3->Deinit();
+    } catch (const AutomationError&) {
+        // A loaded bridge does not fail; a destructor must not throw regardless.
+    }
+}
+
+void ZUBEncode::set_events(ZUBEncodeEvents* sink) { impl_->events = sink; }
+
+ZUBEncode::Size ZUBEncode::Resize(Size) {
+    Size size{};
+    size.height_twips = kFixedSizeTwips;
+    size.width_twips = kFixedSizeTwips;
+    return size;
+}
+
+Text ZUBEncode::ControlName() { return kControlTitle; }
+
+void ZUBEncode::About() {
+    Form1 box;  // freshly loaded for every call, dropped on Exit
+    box.Show();
+}
+
+// ---- Encode methods ----
+
+void ZUBEncode::MP3EncodePause() {
+    impl_->engine();
+    impl_->send(u"pause");
+}
+
+void ZUBEncode::MP3EncodeResume() {
+    impl_->engine();
+    impl_->send(u"resume");
+}
+
+void ZUBEncode::MP3EncodeCancel() {
+    impl_->engine();
+    impl_->send(u"cancel");
+}
+
+void ZUBEncode::MP3Encode(const Text& Inputfile, const Text& OutPutFile, Long Bitrate, const Text& StereoMode,
+                          const Text& MP3Quality, Long VBR, Long VBRMaxBitrate) {
+    MP3Class& bridge = impl_->engine();
+    if (impl_->send(u"intreturn") == kJobRunning) return impl_->ReportErrorCode(kErrorRunning);
+    if (Globais::CheckForEquality(Inputfile, OutPutFile)) return impl_->ReportErrorCode(kErrorSameFile);
+    if (Globais::CheckForEmpty(Inputfile)) return impl_->ReportErrorCode(kErrorNoInput);
+    if (Globais::CheckForEmpty(OutPutFile)) return impl_->ReportErrorCode(kErrorNoOutput);
+    if (!Globais::CheckInputFile(Inputfile)) return impl_->ReportErrorCode(kErrorBadInput);
+
+    impl_->send_number(u"bitrate", Bitrate);
+    impl_->send_number(u"vbr", VBR);
+    impl_->send_number(u"vbrmaxbitrate", VBRMaxBitrate);
+    impl_->send_number(u"stereomode", option_value(kStereoModes, StereoMode));
+    impl_->send_number(u"quality", option_value(kQualities, MP3Quality));
+    bridge.CallWindow(u"passfiles", Inputfile, OutPutFile, kBlank);
+
+    ++impl_->jobs_started;
+    impl_->loop.set_timer_enabled(impl_->Timer1, true);
+}
+
+void ZUBEncode::SelectProcessPriority(Long NewLevel) {
+    if (NewLevel < 1 || NewLevel > 3) return impl_->ReportErrorCode(kErrorPriority);
+    impl_->engine();
+    impl_->send_number(u"intpriority", NewLevel);
+}
+
+}  // namespace zubmp3

@@ -1,0 +1,41 @@
+// ID3v1 tags: the 128-byte record at the end of an MP3 file, its staging
+// fields, and reading, writing and removing it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace engine {
+
+constexpr size_t kId3v1RecordSize = 128;
+constexpr size_t kV1FieldSize = 100;
+
+// Staging fields: one set for the process.
+extern char v1_title[kV1FieldSize];
+extern char v1_artist[kV1FieldSize];
+extern char v1_album[kV1FieldSize];
+extern char v1_year[kV1FieldSize];
+extern char v1_comment[kV1FieldSize];
+extern int32_t v1_track;  // 0: no track number (ID3v1 layout)
+extern int32_t v1_genre;
+
+// Clears `field` and stages at most `limit` bytes of `text` (null: empty).
+void stage_v1_text(char (&field)[kV1FieldSize], const char* text, size_t limit);
+
+// Fills the staging fields from a record; false (nothing changed) when it does
+// not begin with "TAG".
+bool parse_id3v1_record(const uint8_t (&record)[kId3v1RecordSize]);
+// The record for the staged values.
+void render_id3v1_record(uint8_t (&record)[kId3v1RecordSize]);
+
+// "getid3v1": 0 read, 1 cannot open, 2 no tag, 3 shorter than 128 bytes.
+int32_t read_id3v1_tag(const char* path);
+// "setid3v1": 0 written, 1 cannot open, 2 cannot read the last 128 bytes,
+// 3 shorter than 128 bytes, 4 read-only, 5 the record could not be written
+// (the file is left as it was).
+int32_t write_id3v1_tag(const char* path);
+// "removeid3v1": 0 removed, 1 cannot open, 2 no tag, 3 shorter than 128
+// bytes, 4 read-only (the file is not opened), 5 the file could not be cut.
+int32_t remove_id3v1_tag(const char* path);
+
+}  // namespace engine

@@ -1,0 +1,74 @@
+#include "id3v2_fields.h"
+
+#include <cstring>
+
+#include "../engine_state.h"
+
+namespace engine {
+
+id3v2_field id3v2_fields[kId3v2SlotCount];
+
+const SlotFrame slot_frames[kId3v2SlotCount] = {
+    {"TCOM", kTextFrame},     // Composer
+    {"TOPE", kTextFrame},     // OriginalArtist
+    {"TCOP", kTextFrame},     // Copyright
+    {"WXXX", kUrlFrame},      // URL
+    {"TENC", kTextFrame},     // EncodedBy
+    {"COMM", kCommentFrame},  // Comment
+    {"TCON", kTextFrame},     // Genre
+    {"TYER", kTextFrame},     // Year
+    {"TALB", kTextFrame},     // Album
+    {"TPE1", kTextFrame},     // Artist
+    {"TIT2", kTextFrame},     // Title
+    {"TRCK", kTextFrame},     // Track
+};
+
+int slot_of_frame(std::string_view id) {
+    for (int slot = 0; slot < kId3v2SlotCount; ++slot)
+        if (id == slot_frames[slot].id) return slot;
+    return -1;
+}
+
+int32_t release_id3v2_fields() {
+    for (id3v2_field& field : id3v2_fields) {
+        tag_free(field.text);
+        field.text = nullptr;
+        field.size = 0;
+    }
+    return tag_alloc_count.load();
+}
+
+void store_field_text(int slot, std::string_view text, size_t extra, int32_t size, bool keep_size) {
+    id3v2_field& field = id3v2_fields[slot];
+    tag_free(field.text);
+    field.text = static_cast<char*>(tag_alloc(text.size() + 1 + extra));
+    if (field.text != nullptr) {
+        std::memcpy(field.text, text.data(), text.size());
+        field.text[text.size()] = '\0';
+    }
+    if (!keep_size) field.size = field.text != nullptr ? size : 0;
+}
+
+char* extract_frame_value(const uint8_t* content, size_t n, int kind) {
+    size_t start = n;  // n: the empty text
+    const size_t search_from = kind == kCommentFrame ? 4 : kind == kUrlFrame ? 1 : 0;
+    if (kind == kTextFrame) {
+        if (n > 1) start = 1;
+    } else if (n > search_from + 1) {
+        // The first zero among positions search_from .. n-2 ends the description.
+        for (size_t i = search_from; i + 1 < n; ++i)
+            if (content[i] == 0) {
+                start = i + 1;
+                break;
+            }
+    }
+    size_t end = start;
+    while (end < n && content[end] != 0) ++end;
+    char* text = static_cast<char*>(tag_alloc(end - start + 1));
+    if (text == nullptr) return nullptr;
+    if (end > start) std::memcpy(text, content + start, end - start);
+    text[end - start] = '\0';
+    return text;
+}
+
+}  // namespace engine

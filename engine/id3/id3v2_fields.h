@@ -1,0 +1,54 @@
+// The store of twelve ID3v2 values shared by reading and writing, and the
+// rules that take a value out of a frame's content.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace engine {
+
+struct id3v2_field {
+    int32_t size;  // what the size word answers
+    char* text;    // zero-terminated, from tag_alloc; null: no value
+};
+
+enum Id3v2Slot : int {
+    kComposer, kOriginalArtist, kCopyright, kUrl, kEncodedBy, kComment,
+    kGenre, kYear, kAlbum, kArtist, kTitle, kTrack,
+};
+constexpr int kId3v2SlotCount = 12;
+
+extern id3v2_field id3v2_fields[kId3v2SlotCount];
+
+// How a slot's value sits in its frame: the kind number of extract_frame_value.
+enum FrameKind : int { kTextFrame = 1, kUrlFrame = 2, kCommentFrame = 5 };
+
+struct SlotFrame {
+    char id[5];  // ID3v2.3 frame identifier
+    FrameKind kind;
+};
+extern const SlotFrame slot_frames[kId3v2SlotCount];
+
+// The slot whose frame is `id` (four letters), or -1.
+int slot_of_frame(std::string_view id);
+
+// Gives back every text and clears every slot; the count of tag blocks still
+// alive afterwards.
+int32_t release_id3v2_fields();
+
+// Puts a copy of `text` (and `extra` spare bytes) into `slot`, giving back the
+// text it held. `size` is what the slot's size word answers afterwards; with
+// keep_size the size is left alone.
+void store_field_text(int slot, std::string_view text, size_t extra, int32_t size, bool keep_size = false);
+
+// The value in a frame's content of `n` bytes, as a zero-terminated text from
+// tag_alloc (the caller owns it):
+//   kind 1: the text after the encoding byte;
+//   kind 2: the text after the description's terminator (position 1..n-2);
+//   kind 5: the text after the short description's terminator (4..n-2).
+// Each text ends at the next zero byte or the content's end. nullptr only when
+// no block could be allocated.
+char* extract_frame_value(const uint8_t* content, size_t n, int kind);
+
+}  // namespace engine

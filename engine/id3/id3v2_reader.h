@@ -1,0 +1,32 @@
+// Reading an ID3v2 tag into the store id3v2_fields.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "id3v2_tag.h"
+
+namespace engine {
+
+// Results of "getid3v2".
+enum ReadId3v2Result : int32_t {
+    kReadOk = 0,
+    kReadCannotOpen = 1,
+    kReadNoTag = 2,
+    kReadDamaged = 3,  // a bad header, a tag longer than the file, an unreadable extended header
+};
+
+// "getid3v2": empties the store, then fills it from the tag at the start of
+// the file.
+int32_t read_id3v2_tag(const char* path);
+
+// Fills the (emptied) store from a whole tag in memory, header first.
+int32_t read_id3v2_tag_bytes(ByteSpan tag);
+
+// A TCON value as a genre name: "(17)", "17" and "(17)" followed by nothing
+// become "Rock"; "(RX)" and "(CR)" become "Remix" and "Cover"; a refinement
+// after the references wins ("(17)Indie Rock" is "Indie Rock"; "((" is "(").
+std::string genre_from_tcon(std::string_view value);
+
+}  // namespace engine

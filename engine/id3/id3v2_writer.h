@@ -1,0 +1,62 @@
+// Writing an ID3v2.3 tag from the staged values, and removing an ID3v2 tag.
+// The user's file is never rewritten in place: the new file is built as a
+// temporary file and copied over it whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "id3v2_tag.h"
+
+namespace engine {
+
+constexpr size_t kTempFolderSize = 320;
+extern char temp_folder[kTempFolderSize];
+
+// "definetempfolder". A text too long for the buffer leaves no folder
+// defined, so that writes fail with "no temporary file" rather than use a
+// truncated path.
+void define_temp_folder(const char* folder);
+
+// Largest old frame the writer accepts.
+constexpr int64_t kMaxOldFrameSize = 64000;
+
+enum WriteId3v2Result : int32_t {
+    kWriteOk = 0,
+    kWriteReadOnly = 1,
+    kWriteNoTempFile = 2,
+    kWriteOldTagUnreadable = 3,
+    kWriteTempNotReopened = 4,
+    kWriteTargetUnreadable = 5,
+    kWriteTempNotAppendable = 6,
+    kWriteCopyFailed = 7,
+    kWriteFrameTooLarge = 8,
+    kWriteTempIncomplete = 9,  // the temporary file could not be written whole (disk full)
+};
+
+// "setid3v2".
+int32_t write_id3v2_tag(const char* path);
+
+// The frames of the new tag: the twelve staged values, placed where the old
+// tag held their frames and the rest in the fixed order, with the old tag's
+// other frames carried over. `old_tag` is the whole old tag (empty: none) and
+// `file_length` the target file's length. 0, or kWriteFrameTooLarge.
+int32_t build_id3v2_frames(ByteSpan old_tag, int64_t file_length, Bytes& frames);
+
+// Header, frames and ten bytes of padding.
+Bytes render_id3v2_tag(const Bytes& frames);
+
+enum RemoveId3v2Result : int32_t {
+    kRemoveOk = 0,
+    kRemoveReadOnly = 1,
+    kRemoveNoTag = 2,
+    kRemoveNoTempFile = 3,
+    kRemoveCannotRead = 4,   // cannot open or read the file, or its tag runs past its end
+    kRemoveCopyFailed = 5,
+    kRemoveTempIncomplete = 6,
+};
+
+// "remove_id3v2_tag".
+int32_t remove_id3v2_tag(const char* path);
+
+}  // namespace engine

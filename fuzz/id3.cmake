@@ -1,0 +1,23 @@
+# The tag code, instrumented, and its four fuzz targets.
+set(zubmp3_fuzz_flags -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined)
+add_library(zubmp3_fuzz_id3 STATIC
+  ${PROJECT_SOURCE_DIR}/engine/engine_state.cpp
+  ${PROJECT_SOURCE_DIR}/engine/file_helpers.cpp
+  ${PROJECT_SOURCE_DIR}/engine/id3/genre_names.cpp
+  ${PROJECT_SOURCE_DIR}/engine/id3/id3v1.cpp
+  ${PROJECT_SOURCE_DIR}/engine/id3/id3v2_fields.cpp
+  ${PROJECT_SOURCE_DIR}/engine/id3/id3v2_reader.cpp
+  ${PROJECT_SOURCE_DIR}/engine/id3/id3v2_tag.cpp
+  ${PROJECT_SOURCE_DIR}/engine/id3/id3v2_writer.cpp
+  ${PROJECT_SOURCE_DIR}/engine/id3/tag_files.cpp)
+target_compile_options(zubmp3_fuzz_id3 PUBLIC ${zubmp3_fuzz_flags})
+target_include_directories(zubmp3_fuzz_id3 PUBLIC ${PROJECT_SOURCE_DIR}/engine)
+target_link_libraries(zubmp3_fuzz_id3 PUBLIC zubmp3_platform)
+
+foreach(name id3v2_reader id3v2_writer_walk id3v2_tag_length id3v1_reader)
+  add_executable(fuzz_${name} ${name}_fuzzer.cpp)
+  target_link_libraries(fuzz_${name} PRIVATE zubmp3_fuzz_id3)
+  target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  set_target_properties(fuzz_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  add_dependencies(zubmp3_fuzz_targets fuzz_${name})
+endforeach()
