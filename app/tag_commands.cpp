@@ -22,6 +22,7 @@ const std::map<Long, std::string> kV1WriteResults = {
     {2, "the end of the file cannot be read"},
     {3, "the file is shorter than a tag"},
     {4, "the file is read-only"},
+    {5, "the record could not be written"},
 };
 
 const std::map<Long, std::string> kV2WriteResults = {
@@ -33,6 +34,22 @@ const std::map<Long, std::string> kV2WriteResults = {
     {6, "the temporary file cannot be opened for appending"},
     {7, "the new file cannot be copied over the old one"},
     {8, "a frame of the old tag is larger than 64000 bytes"},
+    {9, "the temporary file could not be written whole"},
+};
+
+const std::map<Long, std::string> kV1RemoveResults = {
+    {1, "the file cannot be opened"},
+    {3, "the file is shorter than a tag"},
+    {4, "the file is read-only"},
+    {5, "the file could not be cut"},
+};
+
+const std::map<Long, std::string> kV2RemoveResults = {
+    {1, "the file is read-only"},
+    {3, "no temporary file can be made in the control's folder"},
+    {4, "the file or its tag cannot be read"},
+    {5, "the new file cannot be copied over the old one"},
+    {6, "the temporary file could not be written whole"},
 };
 
 int tag_method_failed(const std::string& method, Long result, const std::string& meaning) {
@@ -130,12 +147,13 @@ int run_tags(const std::string& file, bool json) {
         std::cout << tags_json(v1, v2, names).dump(2) << '\n';
     else
         std::cout << tags_table(v1, v2, names);
-    if (v1.result != 0 && v2.result != 0) {
-        complain("no tag read from " + file + ": Read_ID3_v1_tag returned " + std::to_string(v1.result) +
-                 ", Read_ID3_v2_tag returned " + std::to_string(v2.result));
-        return kControlError;
-    }
-    return kSuccess;
+    // A tag that is not there is an answer; a file that cannot be read is not.
+    int status = kSuccess;
+    if (v1.result != 0 && v1.result != kNoTag)
+        status = tag_method_failed("Read_ID3_v1_tag", v1.result, describe_v1_read(v1.result));
+    if (v2.result != 0 && v2.result != kNoTag)
+        status = tag_method_failed("Read_ID3_v2_tag", v2.result, describe_v2_read(v2.result));
+    return status;
 }
 
 int run_tag_v1(const TagV1Options& options) {
@@ -199,14 +217,14 @@ int run_untag(const UntagOptions& options) {
     const bool both = !options.v1 && !options.v2;
     ZUBEncode control;
     int status = kSuccess;
-    if (options.v1 || both) {
-        const Long result = control.Remove_ID3V1_tag(path);
-        if (result != 0) status = tag_method_failed("Remove_ID3V1_tag", result, {});
-    }
-    if (options.v2 || both) {
-        const Long result = control.Remove_ID3V2_tag(path);
-        if (result != 0) status = tag_method_failed("Remove_ID3V2_tag", result, {});
-    }
+    // Removing a tag that is not there leaves the file as asked: not an error.
+    const auto remove = [&](const char* method, const char* kind, Long result,
+                            const std::map<Long, std::string>& meanings) {
+        if (result == kNoTag) complain(std::string("no ") + kind + " tag in " + options.file);
+        else if (result != 0) status = tag_method_failed(method, result, meaning(meanings, result));
+    };
+    if (options.v1 || both) remove("Remove_ID3V1_tag", "ID3v1", control.Remove_ID3V1_tag(path), kV1RemoveResults);
+    if (options.v2 || both) remove("Remove_ID3V2_tag", "ID3v2", control.Remove_ID3V2_tag(path), kV2RemoveResults);
     return status;
 }
 

@@ -37,6 +37,16 @@ std::string describe_v1_read(Long result) {
     }
 }
 
+std::string describe_v2_read(Long result) {
+    switch (result) {
+        case 0: return "tag read";
+        case 1: return "the file cannot be opened";
+        case 2: return "no tag";
+        case 3: return "the tag is damaged";
+        default: return {};
+    }
+}
+
 namespace {
 
 std::string genre_name(Long genre, const std::vector<std::string>& names) {
@@ -87,7 +97,8 @@ std::string tags_table(const TagV1& v1, const TagV2& v2, const std::vector<std::
         out << "ID3v2\n";
         for (const auto& field : kTagV2Texts) line(out, field.label, v2.*field.member);
     } else {
-        out << "ID3v2: none (result " << v2.result << ")\n";
+        const std::string why = describe_v2_read(v2.result);
+        out << "ID3v2: none (result " << v2.result << (why.empty() ? "" : ": " + why) << ")\n";
     }
     return out.str();
 }

@@ -38,8 +38,12 @@ struct TextField {
 extern const std::array<TextField<TagV1>, 5> kTagV1Texts;
 extern const std::array<TextField<TagV2>, 12> kTagV2Texts;
 
+// Result of the read and remove methods for a file without that tag.
+constexpr Long kNoTag = 2;
+
 // What a read result means, for messages ("" when there is nothing to say).
 std::string describe_v1_read(Long result);
+std::string describe_v2_read(Long result);
 
 // {"id3v1": {"result": N, "track": ..., "genre": N, "genre_name": ..., ...},
 //  "id3v2": {"result": N, "title": ..., ...}}; fields are null when the read
