@@ -91,7 +91,10 @@ void ZUBEncode::Impl::Timer1_Timer() {
     const uint64_t job = jobs_started;
     ReportErrorCode(status);
     // A handler that started the next job has re-armed the timer for it.
-    if (jobs_started == job) loop.set_timer_enabled(Timer1, false);
+    if (jobs_started == job) {
+        loop.set_timer_enabled(Timer1, false);
+        polling = false;
+    }
     if (events != nullptr) events->Finished();
     Long final_progress = 100;
     if (events != nullptr) events->Progress(final_progress);
@@ -107,7 +110,10 @@ ZUBEncode::~ZUBEncode() {
     impl_->events = nullptr;
     if (!impl_->mp3 || !impl_->mp3->IsLoaded()) return;
     try {
-        MP3EncodeCancel();  // returns once a running job has ended
+        // The job this control started has no one left to report to: stop it
+        // (the call returns once it has ended). A job another control started
+        // runs on; the last control to let the engine go stops it in Deinit.
+        if (impl_->polling) MP3EncodeCancel();
         impl_->mp3->Deinit();
     } catch (const AutomationError&) {
         // A loaded bridge does not fail; a destructor must not throw regardless.
@@ -164,6 +170,7 @@ void ZUBEncode::MP3Encode(const Text& Inputfile, const Text& OutPutFile, Long Bi
     bridge.CallWindow(u"passfiles", Inputfile, OutPutFile, kBlank);
 
     ++impl_->jobs_started;
+    impl_->polling = true;
     impl_->loop.set_timer_enabled(impl_->Timer1, true);
 }
 

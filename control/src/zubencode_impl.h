@@ -33,6 +33,8 @@ struct __attribute__((visibility("hidden"))) ZUBEncode::Impl {
     // Counts the jobs this control started, so that a tick can tell whether an
     // event handler started the next job while it ran.
     uint64_t jobs_started = 0;
+    // True from the start of this control's job until its end is reported.
+    bool polling = false;
 };
 
 }  // namespace zubmp3

@@ -108,10 +108,11 @@ TEST_F(EncodeThroughTheControl, AnotherControlKeepsTheEngineAndEncodesAgain) {
     other->MP3EncodePause();  // loads the engine too
     encode();
     control->MP3EncodePause();
-    other.reset();  // cancels the process's job, keeps the engine for `control`
+    other.reset();  // leaves the job `control` started alone and keeps the engine for it
     ASSERT_TRUE(engine_mapped());
+    control->MP3EncodeResume();
     ASSERT_TRUE(run_until_finished());
-    EXPECT_EQ(events.ending(), (Log{"ErrorCode 112 User abort", "Finished", "Progress 100"}));
+    EXPECT_EQ(events.ending(), (Log{"ErrorCode 0 No error ", "Finished", "Progress 100"}));
 
     events.log.clear();
     encode();
