@@ -38,37 +38,37 @@ int32_t pass_files(const CommandArgs& args) {
 
 int32_t set_bitrate(const CommandArgs& args) {
     setting_bitrate = as_int(args.value);
-    engine_trace("bitrate %d \n", setting_bitrate);
+    engine_trace("bitrate %d \n", setting_bitrate.load());
     return 0;
 }
 
 int32_t set_vbr(const CommandArgs& args) {
     setting_vbr = as_int(args.value);
-    engine_trace("usevbr %d \n", setting_vbr);
+    engine_trace("usevbr %d \n", setting_vbr.load());
     return 0;
 }
 
 int32_t set_stereo_mode(const CommandArgs& args) {
     setting_stereo_mode = as_int(args.value);
-    engine_trace("stereomode %d \n", setting_stereo_mode);
+    engine_trace("stereomode %d \n", setting_stereo_mode.load());
     return 0;
 }
 
 int32_t set_quality(const CommandArgs& args) {
     setting_quality = as_int(args.value);
-    engine_trace("thequality %d \n", setting_quality);
+    engine_trace("thequality %d \n", setting_quality.load());
     return 0;
 }
 
 int32_t set_priority(const CommandArgs& args) {
     setting_priority = as_int(args.value);
-    engine_trace("priority %d \n", setting_priority);
+    engine_trace("priority %d \n", setting_priority.load());
     return 0;
 }
 
 int32_t set_vbr_max_bitrate(const CommandArgs& args) {
     setting_vbr_max_bitrate = as_int(args.value);
-    engine_trace("using vbr max bitrate as %d \n", setting_vbr_max_bitrate);
+    engine_trace("using vbr max bitrate as %d \n", setting_vbr_max_bitrate.load());
     return 0;
 }
 

@@ -14,12 +14,12 @@ char output_mp3_path[kOutputPathSize];
 bool input_path_fits = true;
 bool output_path_fits = true;
 
-int32_t setting_bitrate = 128;
-int32_t setting_vbr = 0;
-int32_t setting_vbr_max_bitrate = 320;
-int32_t setting_stereo_mode = 1;
-int32_t setting_quality = 0;
-int32_t setting_priority = 2;
+std::atomic<int32_t> setting_bitrate{128};
+std::atomic<int32_t> setting_vbr{0};
+std::atomic<int32_t> setting_vbr_max_bitrate{320};
+std::atomic<int32_t> setting_stereo_mode{1};
+std::atomic<int32_t> setting_quality{0};
+std::atomic<int32_t> setting_priority{2};
 
 std::atomic<int32_t> tag_alloc_count{0};
 

@@ -26,12 +26,14 @@ extern char output_mp3_path[kOutputPathSize];
 extern bool input_path_fits;
 extern bool output_path_fits;
 
-extern int32_t setting_bitrate;          // kbit/s
-extern int32_t setting_vbr;              // 0 constant bitrate
-extern int32_t setting_vbr_max_bitrate;  // kbit/s
-extern int32_t setting_stereo_mode;      // 0 stereo, 1 joint, 2 dual, 3/4 mono
-extern int32_t setting_quality;          // 0 normal, 1 low, 2 high
-extern int32_t setting_priority;         // 1 idle, 2 normal, 3 high
+// Settings: written by the commands, read by the job once per run (the job
+// also rewrites a stereo mode of 3 as 4), so atomic as well.
+extern std::atomic<int32_t> setting_bitrate;          // kbit/s
+extern std::atomic<int32_t> setting_vbr;              // 0 constant bitrate
+extern std::atomic<int32_t> setting_vbr_max_bitrate;  // kbit/s
+extern std::atomic<int32_t> setting_stereo_mode;      // 0 stereo, 1 joint, 2 dual, 3/4 mono
+extern std::atomic<int32_t> setting_quality;          // 0 normal, 1 low, 2 high
+extern std::atomic<int32_t> setting_priority;         // 1 idle, 2 normal, 3 high
 
 // Counting allocation pair for tag texts.
 extern std::atomic<int32_t> tag_alloc_count;

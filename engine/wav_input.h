@@ -1,0 +1,40 @@
+// The WAV input: header check at the canonical offsets and the search for the
+// sample data.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <span>
+
+namespace engine {
+
+constexpr size_t kWavHeaderBytes = 136;  // read by the header check
+constexpr size_t kWavSearchBytes = 100;  // searched for the data chunk
+constexpr int64_t kWavFallbackStart = 60;
+
+// Checks the first bytes of a file (fewer than kWavHeaderBytes count as zero
+// beyond the end). 0 when accepted, else 2 (not RIFF/WAVE), 7 (not 16 bits),
+// 8 (not 1 or 2 channels), 19 (sample rate not accepted), 3 (not PCM).
+// `channels` and `sample_rate` receive the fields once those checks are reached.
+int32_t check_wav_header(std::span<const uint8_t> head, int32_t& channels, int32_t& sample_rate);
+
+// read_wav_header on the file at a Windows path; 1 when it cannot be opened.
+int32_t read_wav_header(const char* path, int32_t& channels, int32_t& sample_rate);
+
+// Where the samples lie: [begin, end) in bytes from the start of the file.
+struct WavData {
+    int64_t begin = kWavFallbackStart;
+    int64_t end = kWavFallbackStart;
+};
+
+// The samples of a file of `file_length` bytes whose first bytes are `head`
+// (up to kWavSearchBytes + 4 bytes, as many as the file holds): after the
+// first "data" tag in the first 100 bytes, else from byte 60 (also for files
+// shorter than 100 bytes). They end with the data chunk when its size is
+// plausible (not 0 and within the file), else at the end of the file.
+WavData find_wav_data(std::span<const uint8_t> head, int64_t file_length);
+
+// Positions `file` at its first sample byte and answers where the samples lie.
+WavData seek_wav_data(FILE* file);
+
+}  // namespace engine
