@@ -57,7 +57,11 @@ TEST(ProgressBar, BarFillsWithPercentAndKeepsItsWidth) {
     EXPECT_EQ(full.find(']'), width);
     EXPECT_EQ(half.find(']'), width);  // the hint does not move the bar's end
     EXPECT_EQ(empty.substr(0, 2), "[>");
-    EXPECT_EQ(full.substr(0, width + 1), "[" + std::string(width - 1, '=') + "]");
+    ASSERT_TRUE(width != std::string::npos && width > 1);
+    std::string expected(width + 1, '=');
+    expected.front() = '[';
+    expected.back() = ']';
+    EXPECT_EQ(full.substr(0, width + 1), expected);
 }
 
 TEST(ProgressBar, NeverWiderThanTheTerminal) {
