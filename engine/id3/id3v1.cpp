@@ -90,12 +90,18 @@ void render_id3v1_record(uint8_t (&record)[kId3v1RecordSize]) {
     record[127] = static_cast<uint8_t>(v1_genre);        // 127 genre
 }
 
-int32_t read_id3v1_tag(const char* path) {
+// The last 128 bytes of a file opened for reading only, closed again.
+static int32_t read_tail(const char* path, int64_t* length, uint8_t (&record)[kId3v1RecordSize]) {
     FILE* file = nullptr;
+    const int32_t result = read_last_record(path, "rb", &file, length, record);
+    if (file != nullptr) std::fclose(file);
+    return result;
+}
+
+int32_t read_id3v1_tag(const char* path) {
     int64_t length = 0;
     uint8_t record[kId3v1RecordSize];
-    const int32_t result = read_last_record(path, "rb", &file, &length, record);
-    if (file != nullptr) std::fclose(file);
+    const int32_t result = read_tail(path, &length, record);
     if (result != 0) return result;
     return parse_id3v1_record(record) ? 0 : 2;
 }
@@ -131,11 +137,9 @@ int32_t write_id3v1_tag(const char* path) {
 
 int32_t remove_id3v1_tag(const char* path) {
     if (is_read_only_file(path)) return 4;
-    FILE* file = nullptr;
     int64_t length = 0;
     uint8_t record[kId3v1RecordSize];
-    const int32_t result = read_last_record(path, "rb", &file, &length, record);
-    if (file != nullptr) std::fclose(file);
+    const int32_t result = read_tail(path, &length, record);
     if (result != 0) return result;
     if (!has_marker(record)) return 2;
     switch (truncate_file(path, length - static_cast<int64_t>(kId3v1RecordSize))) {

@@ -1,0 +1,56 @@
+// The tags of a file as the control reads them, and their two printed forms.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "zubmp3/host.h"
+
+namespace zubmp3::app {
+
+struct TagV1 {
+    Long result = -1;  // Read_ID3_v1_tag's result; the fields hold only when it is 0
+    Long track = 0;
+    std::string title, artist, album, year, comment;  // UTF-8
+    Long genre = 0;
+};
+
+struct TagV2 {
+    Long result = -1;  // Read_ID3_v2_tag's result; the fields hold only when it is 0
+    std::string track, title, artist, album, year, genre, comment, encoded_by, url, copyright, original_artist,
+        composer;  // UTF-8
+};
+
+// One text field of a tag: its JSON key, its label in the table, its
+// command-line option, where it lives, and (ID3v1) how many bytes it keeps.
+template <typename Tag>
+struct TextField {
+    const char* key;
+    const char* label;
+    const char* option;
+    std::string Tag::*member;
+    int max_bytes;  // 0: no limit
+};
+
+extern const std::array<TextField<TagV1>, 5> kTagV1Texts;
+extern const std::array<TextField<TagV2>, 12> kTagV2Texts;
+
+// Result of the read and remove methods for a file without that tag.
+constexpr Long kNoTag = 2;
+
+// What a read result means, for messages ("" when there is nothing to say).
+std::string describe_v1_read(Long result);
+std::string describe_v2_read(Long result);
+
+// {"id3v1": {"result": N, "track": ..., "genre": N, "genre_name": ..., ...},
+//  "id3v2": {"result": N, "title": ..., ...}}; fields are null when the read
+// failed.
+nlohmann::json tags_json(const TagV1& v1, const TagV2& v2, const std::vector<std::string>& genre_names);
+
+// The readable form: one labelled line per field.
+std::string tags_table(const TagV1& v1, const TagV2& v2, const std::vector<std::string>& genre_names);
+
+}  // namespace zubmp3::app
