@@ -114,6 +114,13 @@ protected:
         return testing_support::read_file(scratch / "song.mp3");
     }
 
+    // `op` on `file`; the engine's tag blocks are all given back afterwards.
+    int32_t run_op(TagOp op, const std::string& on, const std::string& temp_folder) {
+        const int32_t result = run(op, on, temp_folder);
+        EXPECT_EQ(engine::tag_alloc_count.load(), start_count) << name_of(op) << " left tag blocks alive";
+        return result;
+    }
+
     // After a run that ended with `result`: the target is the original or the
     // clean result, and `folder` holds only the names in `expected`.
     void expect_whole(TagOp op, int32_t result, const Bytes& original, const Bytes& clean, const fs::path& folder,
@@ -153,7 +160,7 @@ TEST_F(TagFaults, FullDeviceAtEveryLevelLeavesTheFileWholeAndNoTemporaryFile) {
                 fs::remove(dir / "dev" / "filler");
                 testing_support::write_file(target, original);
                 leave_free(dir / "dev" / "filler", free);
-                const int32_t result = run(op, file, drive.windows("dev"));
+                const int32_t result = run_op(op, file, drive.windows("dev"));
                 ++results[result];
                 expect_whole(op, result, original, clean, dir / "dev", {"filler", "song.mp3"},
                              "with " + std::to_string(free) + " bytes free, ID3v1 " + std::to_string(with_v1));
@@ -181,10 +188,10 @@ TEST_F(TagFaults, FullOrMissingTemporaryFolder) {
     const Bytes original = song(20000, true);
     testing_support::write_file(target, original);
     for (const TagOp op : {TagOp::write_v2, TagOp::remove_v2}) {
-        const int32_t full = run(op, file, drive.windows("tmpdev"));
+        const int32_t full = run_op(op, file, drive.windows("tmpdev"));
         EXPECT_NE(full, 0);
         expect_whole(op, full, original, {}, dir / "tmpdev", {"filler"}, "(temporary device full)");
-        const int32_t missing = run(op, file, drive.windows("missing"));
+        const int32_t missing = run_op(op, file, drive.windows("missing"));
         EXPECT_EQ(missing, op == TagOp::write_v2 ? 2 : 3);
         expect_whole(op, missing, original, {}, dir / "dev", {"song.mp3"}, "(temporary folder missing)");
     }
@@ -199,7 +206,7 @@ TEST_F(TagFaults, TargetDeviceFullWithTheTemporaryFolderElsewhere) {
     testing_support::write_file(target, original);
     leave_free(dir / "dev" / "filler", 0);
     for (const TagOp op : {TagOp::write_v2, TagOp::remove_v2}) {
-        const int32_t result = run(op, file, drive.windows("tmpdev"));
+        const int32_t result = run_op(op, file, drive.windows("tmpdev"));
         EXPECT_EQ(result, op == TagOp::write_v2 ? 7 : 5);  // the copy over the target failed
         expect_whole(op, result, original, {}, dir / "dev", {"filler", "song.mp3"}, "(target device full)");
         EXPECT_TRUE(names_in(dir / "tmpdev").empty());
@@ -214,7 +221,7 @@ TEST_F(TagFaults, ReadOnlyDeviceRefusesWithoutChange) {
     fs::create_directory(dir / "tmp");
     dev.remount(true);
     for (const TagOp op : kAllOps) {
-        const int32_t result = run(op, file, drive.windows("tmp"));
+        const int32_t result = run_op(op, file, drive.windows("tmp"));
         EXPECT_NE(result, 0) << name_of(op);
         expect_whole(op, result, original, {}, dir / "dev", {"song.mp3"}, "(read-only target)");
         EXPECT_TRUE(names_in(dir / "tmp").empty());
@@ -222,8 +229,8 @@ TEST_F(TagFaults, ReadOnlyDeviceRefusesWithoutChange) {
     dev.remount(false);
     ScopedMount rotmp(dir / "rotmp", 64 * 1024, true);
     ASSERT_TRUE(rotmp.ok());
-    EXPECT_EQ(run(TagOp::write_v2, file, drive.windows("rotmp")), 2);
-    EXPECT_EQ(run(TagOp::remove_v2, file, drive.windows("rotmp")), 3);
+    EXPECT_EQ(run_op(TagOp::write_v2, file, drive.windows("rotmp")), 2);
+    EXPECT_EQ(run_op(TagOp::remove_v2, file, drive.windows("rotmp")), 3);
     EXPECT_EQ(testing_support::read_file(target), original);
 }
 
@@ -238,14 +245,14 @@ TEST_F(TagFaults, TargetVanishingBeforeEachStep) {
         const Bytes clean = clean_result(op, original);
         testing_support::write_file(target, original);
         fault_steps::arm(1 << 30, [] {});
-        ASSERT_EQ(run(op, file, drive.windows("tmp")), 0);
+        ASSERT_EQ(run_op(op, file, drive.windows("tmp")), 0);
         fault_steps::disarm();
         const int steps = fault_steps::steps_seen();
         ASSERT_GE(steps, 1) << name_of(op);
         for (int step = 1; step <= steps; ++step) {
             testing_support::write_file(target, original);
             fault_steps::arm(step, [&] { fs::remove(target); });
-            const int32_t result = run(op, file, drive.windows("tmp"));
+            const int32_t result = run_op(op, file, drive.windows("tmp"));
             ASSERT_TRUE(fault_steps::disarm());
             const std::string context = "(target removed before file step " + std::to_string(step) + " of " +
                                         std::to_string(steps) + ")";

@@ -204,7 +204,10 @@ TEST_F(TagLoad, TenThousandConversationsKeepEveryFileReadable) {
 
     // One mutagen process reads every file.
     std::string command = "/usr/bin/python3 " + testing_support::shell_quote(ZUBMP3_MUTAGEN_CHECK);
-    for (int i = 0; i < kFiles; ++i) command += " " + testing_support::shell_quote(host(i).string());
+    for (int i = 0; i < kFiles; ++i) {
+        command += ' ';
+        command += testing_support::shell_quote(host(i).string());
+    }
     const auto result = testing_support::run_command(command);
     ASSERT_EQ(result.status, 0) << result.output;
     const auto report = nlohmann::json::parse(result.output);
