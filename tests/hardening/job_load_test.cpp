@@ -183,7 +183,7 @@ TEST_F(JobLoad, CancelledJobsLeaveDecodableFiles) {
     Engine engine;
     ASSERT_TRUE(engine.ok());
     for (const int percent : {0, 10, 35, 60, 90}) {
-        const std::string name = "c" + std::to_string(percent) + ".mp3";
+        const std::string name = std::to_string(percent) + "percent.mp3";
         ASSERT_EQ(engine.pass_files(input, drive.windows(name)), 0);
         while (engine("progress") < percent && engine("intreturn") == 1000) Sleep(1);
         if (percent == 35) engine("pause");
