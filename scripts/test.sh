@@ -11,6 +11,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 jobs=$(nproc)
+# Sanitizer builds: -O1 with line tables only, as the sanitizers advise; it
+# halves their compile time and keeps file and line in every report.
+sanitizer_flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo
+  "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG")
 
 current=""
 started=$SECONDS
@@ -33,13 +37,13 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 [ "${ZUBMP3_QUICK:-0}" = 1 ] && exit 0
 
 stage "AddressSanitizer + UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUBMP3_SANITIZE=address,undefined >/dev/null
+cmake -S . -B build-asan "${sanitizer_flags[@]}" -DZUBMP3_SANITIZE=address,undefined >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE no_sanitize
 
 stage "ThreadSanitizer"
-cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUBMP3_SANITIZE=thread >/dev/null
+cmake -S . -B build-tsan "${sanitizer_flags[@]}" -DZUBMP3_SANITIZE=thread >/dev/null
 cmake --build build-tsan -j"$jobs" --target zubmp3_thread_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -j"$jobs" -L threads
