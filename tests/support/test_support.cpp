@@ -52,11 +52,12 @@ std::string DriveMapping::windows(const std::string& relative) const {
     return out;
 }
 
-ScopedMount::ScopedMount(const fs::path& where, size_t bytes, bool read_only) : where_(where) {
+ScopedMount::ScopedMount(const fs::path& where, size_t bytes, bool read_only, const std::string& options)
+    : where_(where) {
     if (!running_as_root()) return;
     fs::create_directories(where_);
-    const std::string options = "size=" + std::to_string(bytes);
-    mounted_ = mount("tmpfs", where_.c_str(), "tmpfs", read_only ? MS_RDONLY : 0, options.c_str()) == 0;
+    const std::string all = "size=" + std::to_string(bytes) + (options.empty() ? "" : "," + options);
+    mounted_ = mount("tmpfs", where_.c_str(), "tmpfs", read_only ? MS_RDONLY : 0, all.c_str()) == 0;
 }
 
 void ScopedMount::remount(bool read_only) {

@@ -51,11 +51,12 @@ private:
     ScopedEnv env_;
 };
 
-// A small tmpfs mounted on `where` (root only); `read_only` mounts it read-only.
+// A small tmpfs mounted on `where` (root only); `read_only` mounts it read-only;
+// `options` adds tmpfs options (e.g. "nr_inodes=8").
 // ok() is false where mounting is not allowed (not root).
 class ScopedMount {
 public:
-    ScopedMount(const fs::path& where, size_t bytes, bool read_only);
+    ScopedMount(const fs::path& where, size_t bytes, bool read_only, const std::string& options = "");
     ~ScopedMount();
     ScopedMount(const ScopedMount&) = delete;
     ScopedMount& operator=(const ScopedMount&) = delete;
