@@ -92,11 +92,13 @@ int32_t get_v2_text(const CommandArgs& args) {
     return 0;
 }
 
-// A copy in a block of the text's length plus 100 bytes; the slot's size stays.
+// A copy in a block of the text's length plus 100 bytes. The size word then
+// answers the staged text's length, so that a caller sizing its buffer from it
+// can take what the getter copies.
 template <int Slot>
 int32_t stage_v2(const CommandArgs& args) {
-    const char* text = as_text(args.value);
-    store_field_text(Slot, text != nullptr ? text : "", 100, 0, true);
+    const std::string_view text = as_text(args.value) != nullptr ? as_text(args.value) : "";
+    store_field_text(Slot, text, 100, static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX)));
     return 0;
 }
 
