@@ -131,6 +131,24 @@ std::optional<Extras24> extras_of(const RawFrame& raw) {
     return extras;
 }
 
+// The extras of 2.3 in their order, with their format flags: decompressed
+// size (0x80), encryption method (0x40), group (0x20).
+void put_v23_extras(Frame23& frame, const Extras24& extras, bool compressed) {
+    if (compressed) {
+        frame.flags[1] |= 0x80;
+        put_u32_be(frame.content, *extras.length);
+    }
+    if (extras.method) {
+        frame.flags[1] |= 0x40;
+        frame.content.push_back(*extras.method);
+    }
+    if (extras.group) {
+        frame.flags[1] |= 0x20;
+        frame.content.push_back(*extras.group);
+    }
+    frame.payload = frame.content.size();
+}
+
 std::optional<Frame23> from_v24(const RawFrame& raw, bool tag_unsynchronised, int depth);
 
 // Moves `pos` past a zero-terminated string; false when it has no terminator.
@@ -190,11 +208,7 @@ std::optional<Frame23> from_v24(const RawFrame& raw, bool tag_unsynchronised, in
     std::memcpy(frame.id, v23_id_of(4, raw.id).data(), 4);
     frame.flags[0] = static_cast<uint8_t>((raw.flags[0] << 1) & 0xE0);  // tag alter, file alter, read only
     frame.discard_on_change = raw.flags[0] & 0x40;
-    // Extras of 2.3: decompressed size (0x80), encryption method (0x40), group (0x20).
-    if (compressed) frame.flags[1] |= 0x80, put_u32_be(frame.content, *extras->length);
-    if (extras->method) frame.flags[1] |= 0x40, frame.content.push_back(*extras->method);
-    if (extras->group) frame.flags[1] |= 0x20, frame.content.push_back(*extras->group);
-    frame.payload = frame.content.size();
+    put_v23_extras(frame, *extras, compressed);
     frame.readable = !compressed && !extras->method;
     if (!frame.readable) {  // carried as it is, never expanded
         frame.content.insert(frame.content.end(), plain.begin(), plain.end());
@@ -282,13 +296,16 @@ std::optional<ByteSpan> id3v2_frame_area(ByteSpan tag, const Id3v2Header& header
 }
 
 FrameWalker::FrameWalker(ByteSpan area, int major)
-    : area_(area), major_(major), header_size_(major == 2 ? 6 : 10), zero_tail_(area.size()) {
-    while (zero_tail_ > 0 && area_[zero_tail_ - 1] == 0) --zero_tail_;
-}
+    : area_(area), major_(major), header_size_(major == 2 ? 6 : 10) {}
 
 bool FrameWalker::is_boundary(size_t position) const {
     if (position > area_.size()) return false;
-    if (position >= zero_tail_) return true;  // the end, or padding to the end
+    if (!zero_tail_) {  // found once, when a size first needs it
+        size_t tail = area_.size();
+        while (tail > 0 && area_[tail - 1] == 0) --tail;
+        zero_tail_ = tail;
+    }
+    if (position >= *zero_tail_) return true;  // the end, or padding to the end
     return area_.size() - position >= header_size_ && is_frame_id(area_.data() + position, header_size_ == 6 ? 3 : 4);
 }
 

@@ -72,7 +72,7 @@ private:
     ByteSpan area_;
     int major_;
     size_t header_size_;
-    size_t zero_tail_;  // where the zero bytes that end the area begin
+    mutable std::optional<size_t> zero_tail_;  // where the zero bytes that end the area begin
     size_t position_ = 0;
     bool whole_ = false;
 };
