@@ -392,6 +392,23 @@ TEST_F(FramesKept, UnchangedFieldsKeepWhatLatin1CannotHold) {
     EXPECT_EQ(find_frame(frames, "TCOM")->content, latin1_text("Caf\xe9"));  // fits: written as the fields are
 }
 
+// The same through the application, which writes all twelve fields back.
+TEST_F(FramesKept, TheApplicationsTitleEditKeepsEveryOtherFrame) {
+    skip_without_mutagen();
+    make("a.mp3", {});
+    mutagen_write("a.mp3", 4, 3,
+                  {{"TPE1", "\xe5\x9d\x82\xe6\x9c\xac\xe9\xbe\x8d\xe4\xb8\x80"},
+                   {"TIT2", "Old"},
+                   {"TXXX:MOOD", "calm"},
+                   {"TSOP", "Sakamoto"}});
+    const json before = mutagen_frames("a.mp3");
+    const auto result = run_command(shell_quote(ZUBMP3_BUILD_BIN_DIR "/zubmp3") + " tag-v2 " +
+                                    shell_quote(host("a.mp3").string()) + " --title New 2>&1");
+    ASSERT_EQ(result.status, 0) << result.output;
+    expect_kept(before, "a.mp3", {"TIT2"});
+    EXPECT_EQ(mutagen_frames("a.mp3")["frames"]["TIT2"]["text"], json::array({"New"}));
+}
+
 // A frame above 64000 bytes, new or converted, refuses the write before
 // anything is written, so that every later write still works.
 TEST_F(FramesKept, FramesAboveTheLimitAreRefusedBeforeWriting) {
