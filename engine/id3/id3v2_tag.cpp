@@ -27,6 +27,16 @@ bool is_frame_id(const uint8_t* bytes, size_t length) {
     return true;
 }
 
+// Where the zero bytes that end `bytes` begin (padding is long: compared in blocks).
+size_t zero_tail_of(ByteSpan bytes) {
+    static constexpr uint8_t kZeros[256] = {};
+    size_t tail = bytes.size();
+    while (tail >= sizeof kZeros && std::memcmp(bytes.data() + tail - sizeof kZeros, kZeros, sizeof kZeros) == 0)
+        tail -= sizeof kZeros;
+    while (tail > 0 && bytes[tail - 1] == 0) --tail;
+    return tail;
+}
+
 // ID3v2.2 identifiers and their ID3v2.3 equivalents. All but PIC and LNK
 // (converted on their own) keep their layout. CRM (encrypted meta frame) and
 // identifiers not listed have no equivalent.
@@ -300,11 +310,7 @@ FrameWalker::FrameWalker(ByteSpan area, int major)
 
 bool FrameWalker::is_boundary(size_t position) const {
     if (position > area_.size()) return false;
-    if (!zero_tail_) {  // found once, when a size first needs it
-        size_t tail = area_.size();
-        while (tail > 0 && area_[tail - 1] == 0) --tail;
-        zero_tail_ = tail;
-    }
+    if (!zero_tail_) zero_tail_ = zero_tail_of(area_);  // found once, when a size first needs it
     if (position >= *zero_tail_) return true;  // the end, or padding to the end
     return area_.size() - position >= header_size_ && is_frame_id(area_.data() + position, header_size_ == 6 ? 3 : 4);
 }
