@@ -18,8 +18,8 @@ bool field_is(int slot, const char* value) {
 
 void stage() {
     engine::release_id3v2_fields();
-    engine::store_field_text(engine::kTitle, "title", 100, 0);
-    engine::store_field_text(engine::kComment, "comment", 100, 0);
+    engine::store_field_text(engine::kTitle, "title", 100);
+    engine::store_field_text(engine::kComment, "comment", 100);
 }
 
 }  // namespace

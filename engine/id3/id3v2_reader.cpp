@@ -92,7 +92,7 @@ int32_t read_id3v2_tag_bytes(ByteSpan tag) {
         if (slot < 0 || seen[slot]) continue;  // the first of duplicates is the field
         seen[slot] = true;
         const FieldReading reading = read_field_value(slot, *frame);
-        store_field_text(slot, reading.text, 0, static_cast<int32_t>(reading.text.size()));
+        store_field_text(slot, reading.text, 0);
     }
     return kReadOk;
 }

@@ -1,6 +1,4 @@
 // The tag words of interface1.
-#include <algorithm>
-#include <climits>
 #include <cstring>
 #include <string_view>
 
@@ -93,12 +91,12 @@ int32_t get_v2_text(const CommandArgs& args) {
 }
 
 // A copy in a block of the text's length plus 100 bytes. The size word then
-// answers the staged text's length, so that a caller sizing its buffer from it
-// can take what the getter copies.
+// answers the staged text's length: a caller sizing its buffer from it can
+// take what the getter copies.
 template <int Slot>
 int32_t stage_v2(const CommandArgs& args) {
     const std::string_view text = as_text(args.value) != nullptr ? as_text(args.value) : "";
-    store_field_text(Slot, text, 100, static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX)));
+    store_field_text(Slot, text, 100);
     return 0;
 }
 
