@@ -16,6 +16,10 @@ inline void set_error_from_errno(int error) { SetLastError(error_from_errno(erro
 // answers nullopt for a null, empty or unmappable path.
 std::optional<std::string> host_path(const char* windows_path);
 
+// Folder of a host file path, without a trailing '/', with symbolic links and
+// ".." of the folder resolved when it exists.
+std::string folder_of(const std::string& file);
+
 // What a HANDLE points to.
 struct Handle {
     enum class Kind { file, thread } kind;

@@ -1,10 +1,13 @@
-// LoadLibraryA / GetProcAddress / FreeLibrary over the dynamic loader.
+// LoadLibraryA / GetProcAddress / FreeLibrary over the dynamic loader, and
+// what the loader knows about the modules in the process.
 #include <dlfcn.h>
+#include <link.h>
 
 #include <map>
 #include <mutex>
 
 #include "internal.h"
+#include "platform/library.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -26,6 +29,63 @@ bool ends_with_dll(std::string_view name) {
 // "zubmp3enc2.dll" -> "libzubmp3enc2.so"
 std::string shared_object_name(std::string_view dll_name) {
     return "lib" + std::string(dll_name.substr(0, dll_name.size() - 4)) + ".so";
+}
+
+// The DT_SONAME of a module, read from its dynamic section as mapped.
+std::string_view soname_of(const dl_phdr_info& info) {
+    for (int i = 0; i < info.dlpi_phnum; ++i) {
+        if (info.dlpi_phdr[i].p_type != PT_DYNAMIC) continue;
+        ElfW(Addr) strtab = 0;
+        std::optional<ElfW(Xword)> soname;
+        for (auto* entry = reinterpret_cast<const ElfW(Dyn)*>(info.dlpi_addr + info.dlpi_phdr[i].p_vaddr);
+             entry->d_tag != DT_NULL; ++entry) {
+            if (entry->d_tag == DT_STRTAB) strtab = entry->d_un.d_ptr;
+            if (entry->d_tag == DT_SONAME) soname = entry->d_un.d_val;
+        }
+        if (strtab == 0 || !soname) return {};
+        // The loader relocates DT_STRTAB in place on most targets (not in the vDSO).
+        if (strtab < info.dlpi_addr) strtab += info.dlpi_addr;
+        return reinterpret_cast<const char*>(strtab + *soname);
+    }
+    return {};
+}
+
+// "libx.so" itself, or "libx.so." followed by version digits and dots.
+bool names_version_of(std::string_view soname, std::string_view so_name) {
+    if (soname.substr(0, so_name.size()) != so_name) return false;
+    const std::string_view version = soname.substr(so_name.size());
+    if (version.empty()) return true;
+    if (version.size() < 2 || version[0] != '.') return false;
+    return version.find_first_not_of("0123456789.", 1) == std::string_view::npos;
+}
+
+struct ResidentModule {
+    std::string soname;
+    std::string path;
+};
+
+std::optional<ResidentModule> find_resident(std::string_view so_name) {
+    struct Search {
+        std::string_view so_name;
+        std::optional<ResidentModule> found;
+    } search{so_name, std::nullopt};
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* data) {
+            auto& search = *static_cast<Search*>(data);
+            const std::string_view soname = soname_of(*info);
+            if (soname.empty() || !names_version_of(soname, search.so_name)) return 0;
+            search.found = ResidentModule{std::string(soname), info->dlpi_name ? info->dlpi_name : ""};
+            return 1;
+        },
+        &search);
+    return search.found;
+}
+
+// The module already in the process under that SONAME (or a versioned one).
+void* resident_module(const std::string& so_name) {
+    if (void* exact = dlopen(so_name.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD)) return exact;
+    const auto module = find_resident(so_name);
+    return module ? dlopen(module->soname.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD) : nullptr;
 }
 
 void* open_module(const char* file_name) {
@@ -50,7 +110,7 @@ void* open_module(const char* file_name) {
     // one beside the library that asks (this layer is linked into it), else the
     // loader's search order.
     const std::string so = shared_object_name(platform::latin1_to_utf8(name));
-    if (void* resident = dlopen(so.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD)) return resident;
+    if (void* resident = resident_module(so)) return resident;
     const std::string folder = platform::module_folder(reinterpret_cast<const void*>(&LoadLibraryA));
     if (!folder.empty()) {
         if (void* beside = dlopen((folder + "/" + so).c_str(), RTLD_NOW | RTLD_LOCAL)) return beside;
@@ -59,6 +119,33 @@ void* open_module(const char* file_name) {
 }
 
 }  // namespace
+
+namespace platform {
+
+std::optional<std::string> resident_library(std::string_view so_name) {
+    const auto module = find_resident(so_name);
+    if (!module || module->path.empty()) return std::nullopt;
+    const size_t slash = module->path.rfind('/');
+    return detail::folder_of(module->path) + "/" + module->path.substr(slash + 1);
+}
+
+std::optional<std::string> library_problem(const std::string& host_path, const char* entry_point) {
+    void* module = dlopen(host_path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        const char* error = dlerror();
+        std::string reason = error ? error : "unknown reason";
+        // The loader's message often starts with the path itself.
+        if (reason.rfind(host_path + ": ", 0) == 0) reason.erase(0, host_path.size() + 2);
+        return "cannot be loaded: " + reason;
+    }
+    std::optional<std::string> problem;
+    if (entry_point != nullptr && dlsym(module, entry_point) == nullptr)
+        problem = "has no " + std::string(entry_point) + " entry point";
+    dlclose(module);
+    return problem;
+}
+
+}  // namespace platform
 
 HMODULE LoadLibraryA(const char* file_name) {
     if (file_name == nullptr || *file_name == '\0') {

@@ -44,8 +44,9 @@ void SetLastError(DWORD error);
 
 // ---- Library loading ----
 // "X\name.dll" loads X/libname.so; a bare "name.dll" takes a library already
-// in the process by that SONAME, else the one beside the calling library,
-// else the loader's search order. Loads are counted per module.
+// in the process by that SONAME or a versioned one (libname.so.1), else the
+// one beside the calling library, else the loader's search order. Loads are
+// counted per module.
 HMODULE LoadLibraryA(const char* file_name);
 FARPROC GetProcAddress(HMODULE module, const char* name);
 // Nonzero while `module` named a library loaded through LoadLibraryA (one load
