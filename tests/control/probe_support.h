@@ -15,10 +15,11 @@ inline const fs::path kLibDir = ZUBMP3_BUILD_LIB_DIR;
 inline const fs::path kFakeDir = ZUBMP3_FAKE_DIR;
 inline const fs::path kPartsDir = ZUBMP3_PARTS_DIR;
 
-// Copies the control and the probe into `folder`.
+// Copies the control (under its SONAME, which the probe asks for) and the
+// probe into `folder`.
 inline void make_control_folder(const fs::path& folder) {
     fs::create_directories(folder);
-    fs::copy_file(kLibDir / "libzubmp3ctl.so", folder / "libzubmp3ctl.so");
+    fs::copy_file(kLibDir / "libzubmp3ctl.so", folder / ZUBMP3_CONTROL_SONAME);
     fs::copy_file(kPartsDir / "control_probe", folder / "control_probe");
 }
 
