@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
+  scdoc dpkg-dev file  # the man page; the Debian package (dpkg-shlibdeps)
   libgtest-dev libgmock-dev libbenchmark-dev
   libmp3lame-dev libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
