@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test:
 #   1. the release build and the whole test suite;
-#   2. the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer
+#   2. the release build installed as users install it (scripts/install_check.sh:
+#      staging prefix, find_package and pkg-config, the Debian packages; the
+#      packages are installed only when running as root);
+#   3. the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer
 #      (LeakSanitizer included);
-#   3. the threaded test binaries (label "threads") under ThreadSanitizer;
-#   4. a short run of every fuzz target (libFuzzer, clang).
+#   4. the threaded test binaries (label "threads") under ThreadSanitizer;
+#   5. a short run of every fuzz target (libFuzzer, clang).
 # ZUBMP3_QUICK=1 runs stage 1 only. Each stage fails the script on any
 # failure or sanitizer report, and prints its wall time.
 set -euo pipefail
@@ -35,6 +38,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 [ "${ZUBMP3_QUICK:-0}" = 1 ] && exit 0
+
+stage "install and packages"
+scripts/install_check.sh build
 
 stage "AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan "${sanitizer_flags[@]}" -DZUBMP3_SANITIZE=address,undefined >/dev/null
