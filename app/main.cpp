@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "control_events.h"
 #include "control_text.h"
+#include "library_hint.h"
 #include "tag_view.h"
 
 using namespace zubmp3::app;
@@ -36,6 +37,15 @@ std::vector<GivenText> given_texts(const std::vector<std::pair<CLI::Option*, std
     for (size_t i = 0; i < options.size(); ++i)
         if (options[i].first->count() > 0) given.push_back({options[i].second, values[i]});
     return given;
+}
+
+// The control's number and description, and for a library it could not use,
+// which file it looked for and where.
+int automation_error(const zubmp3::AutomationError& e) {
+    complain("automation error " + std::to_string(e.number()) + ": " + to_utf8(e.description()));
+    if (const auto folder = control_library_folder())
+        if (const auto hint = library_hint(e.number(), *folder)) complain(*hint);
+    return kAutomationError;
 }
 
 }  // namespace
@@ -141,8 +151,7 @@ int main(int argc, char** argv) {
         std::cerr << "Run '" << hint << "' for usage.\n";
         return kUsageError;
     } catch (const zubmp3::AutomationError& e) {  // raised by ControlName under --version
-        complain("automation error " + std::to_string(e.number()) + ": " + to_utf8(e.description()));
-        return kAutomationError;
+        return automation_error(e);
     }
 
     try {
@@ -152,8 +161,7 @@ int main(int argc, char** argv) {
         complain(e.what());
         return kUsageError;
     } catch (const zubmp3::AutomationError& e) {
-        complain("automation error " + std::to_string(e.number()) + ": " + to_utf8(e.description()));
-        return kAutomationError;
+        return automation_error(e);
     } catch (const std::exception& e) {
         complain(e.what());
         return kControlError;

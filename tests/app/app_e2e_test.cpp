@@ -429,16 +429,24 @@ TEST_F(App, AboutShowsTheControlName) {
 
 // ---- automation errors ----
 
-TEST_F(App, MissingEngineIsAnAutomationError) {
-    // The application and the control alone, without the libraries beside it.
+TEST_F(App, MissingLibrariesAreAutomationErrorsThatNameTheFileAndFolder) {
+    // The application and the control alone, as a copied tree, then with the engine.
     fs::create_directories(dir / "bin");
     fs::create_directories(dir / "lib");
     fs::copy_file(kZubmp3, dir / "bin" / "zubmp3");
-    fs::copy_file(std::string(ZUBMP3_BUILD_LIB_DIR) + "/libzubmp3ctl.so", dir / "lib" / "libzubmp3ctl.so");
+    fs::copy_file(std::string(ZUBMP3_BUILD_LIB_DIR) + "/libzubmp3ctl.so", dir / "lib" / ZUBMP3_CONTROL_SONAME);
+    const std::string lib = fs::canonical(dir / "lib").string();
     wav("in.wav");
-    const Outcome r = run("bin/zubmp3 encode in.wav out.mp3");
+    Outcome r = run("bin/zubmp3 encode in.wav out.mp3");
     EXPECT_EQ(r.status, 3) << r.err;
-    EXPECT_NE(r.err.find("automation error 50"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("zubmp3: automation error 5007: Error loading a required dll , "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\nzubmp3: libzubmp3enc2.so not found in " + lib + "\n"), std::string::npos) << r.err;
+
+    fs::copy_file(std::string(ZUBMP3_BUILD_LIB_DIR) + "/libzubmp3enc2.so", dir / "lib" / "libzubmp3enc2.so");
+    r = run("bin/zubmp3 encode in.wav out.mp3");
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("zubmp3: automation error 5008: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\nzubmp3: libzubmp3enc1.so not found in " + lib + "\n"), std::string::npos) << r.err;
 }
 
 // ---- demo and README ----
