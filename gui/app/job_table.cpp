@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QProgressBar>
 #include <QToolButton>
+#include <algorithm>
 
 namespace zubmp3::gui {
 namespace {
@@ -59,7 +60,8 @@ void JobTable::add_row(int index) {
 
 QWidget* JobTable::action_buttons(int index) {
     auto* box = new QWidget;
-    auto* pause = tool_button(QStringLiteral("pauseButton"), tr("Pause"));
+    auto* pause = tool_button(QStringLiteral("pauseButton"), tr("Resume"));
+    pause->setMinimumWidth(pause->sizeHint().width());  // room for the longer of its two captions
     auto* cancel = tool_button(QStringLiteral("cancelButton"), tr("Cancel"));
     connect(pause, &QToolButton::clicked, this, [this, index] {
         if (queue_.job(index).state == Job::State::Paused) queue_.resume(index);
@@ -70,6 +72,7 @@ QWidget* JobTable::action_buttons(int index) {
     layout->setContentsMargins(2, 0, 2, 0);
     layout->addWidget(pause);
     layout->addWidget(cancel);
+    setColumnWidth(kActions, std::max(columnWidth(kActions), box->sizeHint().width()));
     return box;
 }
 

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
+#include <numbers>
 
 #include "about_dialog.h"
 #include "qt_loop_driver.h"
@@ -95,7 +96,7 @@ void ZUBEncodeWidget::paintEvent(QPaintEvent*) {
     const qreal top = box.top() + box.height() * 0.30, amplitude = box.height() * 0.12;
     for (int i = 0; i <= 24; ++i) {
         const qreal x = box.left() + box.width() * (0.15 + 0.70 * i / 24.0);
-        const qreal y = top - amplitude * std::sin(i / 24.0 * 2 * M_PI);
+        const qreal y = top - amplitude * std::sin(i / 24.0 * 2 * std::numbers::pi);
         i == 0 ? wave.moveTo(x, y) : wave.lineTo(x, y);
     }
     painter.setPen(QPen(QColor(0xf6, 0xad, 0x55), std::max<qreal>(1.0, box.width() / 24)));

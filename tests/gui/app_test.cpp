@@ -164,19 +164,24 @@ private slots:
         QCOMPARE(text(QStringLiteral("v2_title")), QString());
     }
 
-    void showsAnErrorInWordsWithItsFile() {
+    void showsErrorsInWordsWithTheirFiles() {
         const QString bad = dir_.filePath(QStringLiteral("not audio.wav"));
         QFile file(bad);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(4096, 'x'));
         file.close();
-        window_->open_files({bad});
-        const int row = table_->rowCount() - 1;
+        const QString missing = dir_.filePath(QStringLiteral("gone.wav"));
+        window_->open_files({bad, missing});
+        const int row = table_->rowCount() - 2;
         click(QStringLiteral("start"));
-        QTRY_VERIFY_WITH_TIMEOUT(status(row).startsWith(QStringLiteral("Failed")), kJobTimeout);
+        // The job's end status, then the control's refusal before a job starts.
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->queue().running(), kJobTimeout);
         QCOMPARE(status(row), QStringLiteral("Failed: Invalid wav file (error 102)"));
+        QCOMPARE(status(row + 1), QStringLiteral("Failed: The input file or path is invalid (error 5)"));
         const QString log = window_->findChild<QPlainTextEdit*>(QStringLiteral("log"))->toPlainText();
         QVERIFY2(log.contains(bad + QStringLiteral(": failed: Invalid wav file (error 102)")), qPrintable(log));
+        QVERIFY2(log.contains(missing + QStringLiteral(": failed: The input file or path is invalid (error 5)")),
+                 qPrintable(log));
     }
 
     void namesOutputsWithoutReplacingFiles() {
