@@ -52,8 +52,16 @@ check_tree() {
       [ "$(readlink "$base")" = "lib$lib.so.${version%%.*}" ] || fail "lib$lib.so and its links are not in place"
     [ "$(runpath "$base.$version")" = '$ORIGIN' ] || fail "RUNPATH of lib$lib.so: $(runpath "$base.$version")"
   done
-  [ "$(runpath "$root/bin/zubmp3")" = "\$ORIGIN/../$libdir/zubmp3" ] || fail "RUNPATH of zubmp3: $(runpath "$root/bin/zubmp3")"
-  if readelf -d "$root/bin/zubmp3" "$root/$libdir"/zubmp3/*.so."$version" | grep -q '(RPATH)'; then
+  local programs=("$root/bin/zubmp3")
+  if [ -x "$build/bin/zubmp3-gui" ]; then  # the desktop host is built: its parts too
+    [ -f "$root/include/zubmp3/zubencode_widget.h" ] && [ -f "$root/$libdir/zubmp3/libzubmp3ctl-qt.so.$version" ] ||
+      fail "the widget is not installed"
+    programs+=("$root/bin/zubmp3-gui")
+  fi
+  for program in "${programs[@]}"; do
+    [ "$(runpath "$program")" = "\$ORIGIN/../$libdir/zubmp3" ] || fail "RUNPATH of $program: $(runpath "$program")"
+  done
+  if readelf -d "${programs[@]}" "$root/$libdir"/zubmp3/*.so."$version" | grep -q '(RPATH)'; then
     fail "an installed binary has an old-style RPATH"
   fi
   if grep -rlF -e "$PWD" -e "$(cd "$build" && pwd)" "$root"; then
@@ -96,6 +104,15 @@ check_example "$work/with-cmake/encode_example" "$stage"
 PKG_CONFIG_PATH="$stage/$libdir/pkgconfig" c++ -std=c++17 app/examples/encode_example.cpp \
   $(PKG_CONFIG_PATH="$stage/$libdir/pkgconfig" pkg-config --cflags --libs zubmp3) -o "$work/with-pkg-config"
 check_example "$work/with-pkg-config" "$stage"
+if [ -x "$build/bin/zubmp3-gui" ]; then  # zubmp3::widget is found with its Qt
+  mkdir "$work/widget"
+  printf '%s\n' 'cmake_minimum_required(VERSION 3.16)' 'project(widget_user LANGUAGES CXX)' \
+    'find_package(zubmp3 1.2 REQUIRED COMPONENTS widget)' \
+    'get_target_property(file zubmp3::widget IMPORTED_LOCATION_RELEASE)' \
+    'if(NOT EXISTS "${file}")' '  message(FATAL_ERROR "zubmp3::widget: ${file}")' 'endif()' >"$work/widget/CMakeLists.txt"
+  cmake -S "$work/widget" -B "$work/widget/build" -DCMAKE_PREFIX_PATH="$stage" >/dev/null ||
+    fail "find_package(zubmp3 COMPONENTS widget) failed"
+fi
 mv "$stage" "$work/moved"
 build_with_cmake "$work/moved" "$work/relocated"
 check_example "$work/relocated/encode_example" "$work/moved"
