@@ -43,4 +43,9 @@ std::optional<std::string> library_hint(Long number, const std::string& folder) 
     }
 }
 
+std::optional<std::string> library_hint(Long number) {
+    const auto folder = control_library_folder();
+    return folder ? library_hint(number, *folder) : std::nullopt;
+}
+
 }  // namespace zubmp3::app

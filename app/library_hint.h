@@ -19,4 +19,7 @@ std::optional<std::string> control_library_folder();
 // nullopt for numbers other than 5006 to 5008.
 std::optional<std::string> library_hint(Long number, const std::string& folder);
 
+// The same for the control loaded in this process.
+std::optional<std::string> library_hint(Long number);
+
 }  // namespace zubmp3::app

@@ -43,8 +43,7 @@ std::vector<GivenText> given_texts(const std::vector<std::pair<CLI::Option*, std
 // which file it looked for and where.
 int automation_error(const zubmp3::AutomationError& e) {
     complain("automation error " + std::to_string(e.number()) + ": " + to_utf8(e.description()));
-    if (const auto folder = control_library_folder())
-        if (const auto hint = library_hint(e.number(), *folder)) complain(*hint);
+    if (const auto hint = library_hint(e.number())) complain(*hint);
     return kAutomationError;
 }
 

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "control_text.h"
+#include "library_hint.h"
 
 namespace zubmp3::gui {
 namespace {
@@ -17,9 +18,13 @@ QString message_of(const QString& description) { return description.trimmed(); }
 
 QString automation_message(const AutomationError& error) {
     const Text& description = error.description();
-    return QStringLiteral("automation error %1: %2")
+    QString message = QStringLiteral("automation error %1: %2")
         .arg(error.number())
         .arg(QString::fromUtf16(description.data(), static_cast<qsizetype>(description.size())));
+    // Which library file the control looked for, and where.
+    if (const auto hint = app::library_hint(error.number()))
+        message += QStringLiteral(" (%1)").arg(QString::fromStdString(*hint));
+    return message;
 }
 
 }  // namespace

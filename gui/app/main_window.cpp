@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "job_table.h"
+#include "library_hint.h"
 #include "settings_panel.h"
 #include "tag_editor.h"
 
@@ -35,9 +36,13 @@ QStringList local_files(const QMimeData* data) {
 
 QString automation_text(const AutomationError& error) {
     const Text& text = error.description();
-    return QStringLiteral("automation error %1: %2")
+    QString message = QStringLiteral("automation error %1: %2")
         .arg(error.number())
         .arg(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    // Which library file the control looked for, and where.
+    if (const auto hint = app::library_hint(error.number()))
+        message += QStringLiteral(" (%1)").arg(QString::fromStdString(*hint));
+    return message;
 }
 
 }  // namespace
