@@ -470,6 +470,9 @@ TEST_F(App, ReadmeExampleIsTheBuiltOneAndWorks) {
     const std::string readme = slurp(std::string(ZUBMP3_SOURCE_DIR) + "/README.md");
     ASSERT_FALSE(example.empty());
     EXPECT_NE(readme.find(example), std::string::npos) << "README.md must hold app/examples/encode_example.cpp verbatim";
+    const std::string build = slurp(std::string(ZUBMP3_SOURCE_DIR) + "/app/examples/CMakeLists.txt");
+    EXPECT_NE(readme.find("```cmake\n" + build + "```"), std::string::npos)
+        << "README.md must hold app/examples/CMakeLists.txt verbatim";
 
     const fs::path input = wav("in.wav", 1);
     const Outcome r = run(shell_quote(kBin + "/zubmp3-example") + " " + q(input) + " " + q(dir / "out.mp3"));
