@@ -88,7 +88,7 @@ int32_t read_id3v2_tag_bytes(ByteSpan tag) {
 
 int32_t read_id3v2_tag(const char* path) {
     release_id3v2_fields();
-    FILE* file = win_fopen(path, "rb");
+    FILE* file = win_fopen_file(path, "rb");
     if (file == nullptr) return kReadCannotOpen;
     int32_t result = kReadOk;
     uint8_t head[kId3v2HeaderSize];
