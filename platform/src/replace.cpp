@@ -36,7 +36,7 @@ constexpr std::string_view kPrefix = ".zubmp3-";
 constexpr std::string_view kSuffix = ".tmp";
 constexpr size_t kDigits = 16;
 constexpr int kNameAttempts = 16;
-constexpr int64_t kKernelChunk = int64_t{1} << 30;
+constexpr int64_t kKernelChunk = int64_t{16} << 20;
 constexpr size_t kCopyBuffer = size_t{1} << 20;
 constexpr const char* kAccessAcl = "system.posix_acl_access";
 
@@ -192,6 +192,7 @@ bool copy_attributes(int from, int to, const struct stat& target) {
 // files or failed: buffered_copy goes on from there and tells which side failed.
 bool kernel_copy(int from, off_t& in, int to, int64_t& left) {
     while (left > 0) {
+        const off_t start = lseek(to, 0, SEEK_CUR);
         const ssize_t n =
             copy_file_range(from, &in, to, nullptr, static_cast<size_t>(std::min(left, kKernelChunk)), 0);
         if (n == 0) return true;
@@ -200,6 +201,8 @@ bool kernel_copy(int from, off_t& in, int to, int64_t& left) {
             return false;
         }
         left -= n;
+        // Writing back starts now, so that the flush before the rename overlaps the copy.
+        sync_file_range(to, start, n, SYNC_FILE_RANGE_WRITE);
     }
     return true;
 }
