@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <regex>
 
 #include "fault_steps.h"
 #include "hardening_support.h"
@@ -42,9 +41,12 @@ int32_t write_title(const std::string& file, const std::string& title) {
     return result;
 }
 
+// ".zubmp3-" 16 lower-case hex digits ".tmp"
 bool is_new_file_name(const std::string& name) {
-    static const std::regex kName(R"(\.zubmp3-[0-9a-f]{16}\.tmp)");
-    return std::regex_match(name, kName);
+    const std::string prefix = ".zubmp3-", suffix = ".tmp";
+    return name.size() == prefix.size() + 16 + suffix.size() && name.starts_with(prefix) &&
+           name.ends_with(suffix) &&
+           name.find_first_not_of("0123456789abcdef", prefix.size()) == name.size() - suffix.size();
 }
 
 std::vector<std::string> new_files_in(const fs::path& folder) {
