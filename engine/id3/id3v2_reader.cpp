@@ -105,7 +105,7 @@ struct FileCloser {
 
 // The whole tag at the start of the file, or a result other than kReadOk.
 int32_t load_tag(const char* path, Bytes& tag) {
-    const std::unique_ptr<FILE, FileCloser> file(win_fopen(path, "rb"));
+    const std::unique_ptr<FILE, FileCloser> file(win_fopen_file(path, "rb"));
     if (file == nullptr) return kReadCannotOpen;
     uint8_t head[kId3v2HeaderSize];
     Id3v2Header header;

@@ -2,16 +2,15 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <iterator>
 #include <cstring>
+#include <iterator>
 #include <new>
+#include <string>
 
 #include "../engine_state.h"
 #include "../file_helpers.h"
 #include "id3v2_fields.h"
 #include "id3v2_reader.h"
-#include "platform/win32.h"
 #include "tag_files.h"
 
 namespace engine {
@@ -21,7 +20,6 @@ char temp_folder[kTempFolderSize];
 namespace {
 
 bool temp_folder_fits = true;
-uint8_t copy_buffer[4096];
 
 // The order in which frames not found in the old tag are appended.
 constexpr int kFixedOrder[kId3v2SlotCount] = {
@@ -130,84 +128,58 @@ int32_t carry_old_frames(ByteSpan old_tag, NewFrames& frames) {
     return walker.whole() ? kWriteOk : kWriteOldTagUnreadable;
 }
 
-// Saves a file's attributes and makes them normal; puts them back on request.
-class SavedAttributes {
-public:
-    explicit SavedAttributes(const char* path) : path_(path), saved_(GetFileAttributesA(path)) {
-        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    }
-    ~SavedAttributes() {
-        if (saved_ != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path_, saved_);
-    }
-    SavedAttributes(const SavedAttributes&) = delete;
-    SavedAttributes& operator=(const SavedAttributes&) = delete;
-
-private:
-    const char* path_;
-    DWORD saved_;
+// The number of each outcome of replace_file, for one command.
+struct ReplaceResults {
+    int32_t no_file, owner_not_kept, write_failed, read_failed, not_placed;
 };
+constexpr ReplaceResults kWriteResults{kWriteNoTempFile, kWriteOwnerNotKept, kWriteTempIncomplete,
+                                       kWriteTargetUnreadable, kWriteCopyFailed};
+constexpr ReplaceResults kRemoveResults{kRemoveNoTempFile, kRemoveOwnerNotKept, kRemoveTempIncomplete,
+                                        kRemoveCannotRead, kRemoveCopyFailed};
 
-// A temporary file made by create_temp_file, deleted when it goes.
-class TempFile {
-public:
-    // In temp_folder, or beside the target when no folder was defined.
-    explicit TempFile(const char* target) {
-        char beside[kTempPathSize] = "";
-        if (temp_folder[0] == '\0' && temp_folder_fits) folder_of_path(target, beside);
-        created_ = create_temp_file(temp_folder[0] != '\0' ? temp_folder : beside, name_) == 0;
+int32_t result_of(Replaced outcome, const ReplaceResults& results) {
+    switch (outcome) {
+        case Replaced::ok: return 0;
+        case Replaced::no_file: return results.no_file;
+        case Replaced::owner_not_kept: return results.owner_not_kept;
+        case Replaced::write_failed: return results.write_failed;
+        case Replaced::read_failed: return results.read_failed;
+        case Replaced::not_placed: return results.not_placed;
     }
-    ~TempFile() {
-        if (created_) DeleteFileA(name_);
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    bool created() const { return created_; }
-    const char* name() const { return name_; }
-
-private:
-    char name_[kTempPathSize];
-    bool created_ = false;
-};
-
-class OpenFile {
-public:
-    OpenFile(const char* path, const char* mode) : file_(win_fopen(path, mode)) {}
-    ~OpenFile() { close(); }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-    FILE* get() const { return file_; }
-    // False when buffered bytes could not be written.
-    bool close() {
-        const bool ok = file_ == nullptr || std::fclose(file_) == 0;
-        file_ = nullptr;
-        return ok;
-    }
-
-private:
-    FILE* file_;
-};
-
-enum class CopyOutcome { ok, target_unopened, temp_unopened, read_failed, write_failed };
-
-// Appends the target file from offset `skip` to the temporary file.
-CopyOutcome append_rest(const char* target, int64_t skip, const char* temp) {
-    OpenFile from(target, "rb");
-    if (from.get() == nullptr) return CopyOutcome::target_unopened;
-    OpenFile to(temp, "ab");
-    if (to.get() == nullptr) return CopyOutcome::temp_unopened;
-    if (skip > 0 && _fseeki64(from.get(), skip, SEEK_SET) != 0) return CopyOutcome::read_failed;
-    for (;;) {
-        const size_t got = std::fread(copy_buffer, 1, sizeof copy_buffer, from.get());
-        if (got == 0) break;
-        if (std::fwrite(copy_buffer, 1, got, to.get()) != got) return CopyOutcome::write_failed;
-    }
-    if (std::ferror(from.get())) return CopyOutcome::read_failed;
-    return to.close() ? CopyOutcome::ok : CopyOutcome::write_failed;
+    return results.not_placed;
 }
 
-// Writes `head` over the start of the (empty) temporary file.
-bool write_head(FILE* temp, const Bytes& head) {
-    return std::fwrite(head.data(), 1, head.size(), temp) == head.size();
+// Where the new file is built: the folder of "definetempfolder" without its
+// trailing blanks, or "" (beside the target). False when the folder given did
+// not fit its buffer.
+bool replacement_folder(std::string& folder) {
+    folder = temp_folder;
+    trim_trailing_spaces(folder);
+    return temp_folder_fits;
+}
+
+// The length of the ID3v2 tag the file starts with (0: none); -1 when the
+// file cannot be read.
+int64_t tag_length_of(const TagFile& file, int64_t file_length) {
+    uint8_t head[kId3v2HeaderSize];
+    const size_t got = static_cast<size_t>(std::min<int64_t>(file_length, kId3v2HeaderSize));
+    if (file_length < 0 || !file.read_at(0, head, got)) return -1;
+    return id3v2_tag_length_of(ByteSpan(head, got));
+}
+
+// The frames of the new tag, with the old tag (read whole, but only when the
+// file really holds it) walked for the frames to carry over.
+int32_t new_frames(const TagFile& file, int64_t file_length, int64_t old_length, Bytes& frames) {
+    if (old_length == 0) return build_id3v2_frames({}, file_length, frames);
+    if (old_length > file_length) return kWriteOldTagUnreadable;
+    auto* old_tag = static_cast<uint8_t*>(tag_alloc(static_cast<size_t>(old_length) + 100));
+    if (old_tag == nullptr) return kWriteOldTagUnreadable;
+    const int32_t result = file.read_at(0, old_tag, static_cast<size_t>(old_length))
+                               ? build_id3v2_frames(ByteSpan(old_tag, static_cast<size_t>(old_length)), file_length,
+                                                    frames)
+                               : kWriteOldTagUnreadable;
+    tag_free(old_tag);
+    return result;
 }
 
 }  // namespace
@@ -245,64 +217,29 @@ Bytes render_id3v2_tag(const Bytes& frames) {
 
 int32_t write_id3v2_tag(const char* path) {
     if (is_read_only_file(path)) return kWriteReadOnly;
-    const int64_t length = get_file_length(path);
-    TempFile temp(path);
-    if (!temp.created()) return kWriteNoTempFile;
-
-    // The old tag is read whole, but only when the file really holds it.
-    const int64_t old_length = id3v2_tag_length(path);
+    const TagFile file(path, false);
+    const int64_t length = file.is_open() ? file.length() : -1;
+    const int64_t old_length = tag_length_of(file, length);
+    if (old_length < 0) return kWriteTargetUnreadable;
     Bytes frames;
-    if (old_length > 0) {
-        if (old_length > length) return kWriteOldTagUnreadable;
-        auto* old_tag = static_cast<uint8_t*>(tag_alloc(static_cast<size_t>(old_length) + 100));
-        if (old_tag == nullptr) return kWriteOldTagUnreadable;
-        int32_t result = read_file_head(path, old_tag, static_cast<size_t>(old_length)) == 0 ? kWriteOk
-                                                                                          : kWriteOldTagUnreadable;
-        if (result == kWriteOk)
-            result = build_id3v2_frames(ByteSpan(old_tag, static_cast<size_t>(old_length)), length, frames);
-        tag_free(old_tag);
-        if (result != kWriteOk) return result;
-    } else if (const int32_t result = build_id3v2_frames({}, length, frames); result != kWriteOk) {
-        return result;
-    }
-
-    SavedAttributes attributes(path);
-    {
-        OpenFile head(temp.name(), "r+b");
-        if (head.get() == nullptr) return kWriteTempNotReopened;
-        const bool written = write_head(head.get(), render_id3v2_tag(frames));
-        if (!head.close() || !written) return kWriteTempIncomplete;
-    }
-    switch (append_rest(path, old_length, temp.name())) {
-        case CopyOutcome::ok: break;
-        case CopyOutcome::target_unopened:
-        case CopyOutcome::read_failed: return kWriteTargetUnreadable;
-        case CopyOutcome::temp_unopened: return kWriteTempNotAppendable;
-        case CopyOutcome::write_failed: return kWriteTempIncomplete;
-    }
-    return CopyFileA(temp.name(), path, FALSE) ? kWriteOk : kWriteCopyFailed;
+    if (const int32_t result = new_frames(file, length, old_length, frames); result != kWriteOk) return result;
+    std::string folder;
+    if (!replacement_folder(folder)) return kWriteNoTempFile;
+    const Bytes tag = render_id3v2_tag(frames);
+    return result_of(replace_file(file, folder.c_str(), tag, old_length, -1, {}), kWriteResults);
 }
 
 int32_t remove_id3v2_tag(const char* path) {
     if (is_read_only_file(path)) return kRemoveReadOnly;
-    {
-        OpenFile probe(path, "rb");
-        if (probe.get() == nullptr) return kRemoveCannotRead;
-    }
-    const int64_t tag_length = id3v2_tag_length(path);
+    const TagFile file(path, false);
+    const int64_t length = file.is_open() ? file.length() : -1;
+    const int64_t tag_length = tag_length_of(file, length);
+    if (tag_length < 0) return kRemoveCannotRead;
     if (tag_length == 0) return kRemoveNoTag;
-    if (tag_length > get_file_length(path)) return kRemoveCannotRead;
-    TempFile temp(path);
-    if (!temp.created()) return kRemoveNoTempFile;
-    SavedAttributes attributes(path);
-    switch (append_rest(path, tag_length, temp.name())) {
-        case CopyOutcome::ok: break;
-        case CopyOutcome::target_unopened:
-        case CopyOutcome::read_failed: return kRemoveCannotRead;
-        case CopyOutcome::temp_unopened:
-        case CopyOutcome::write_failed: return kRemoveTempIncomplete;
-    }
-    return CopyFileA(temp.name(), path, FALSE) ? kRemoveOk : kRemoveCopyFailed;
+    if (tag_length > length) return kRemoveCannotRead;
+    std::string folder;
+    if (!replacement_folder(folder)) return kRemoveNoTempFile;
+    return result_of(replace_file(file, folder.c_str(), {}, tag_length, -1, {}), kRemoveResults);
 }
 
 }  // namespace engine

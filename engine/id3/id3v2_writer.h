@@ -1,6 +1,6 @@
 // Writing an ID3v2.3 tag from the staged values, and removing an ID3v2 tag.
-// The user's file is never rewritten in place: the new file is built as a
-// temporary file and copied over it whole.
+// The user's file is never rewritten in place: the new file is built whole
+// and takes the file's place by one rename (see replace_file).
 #pragma once
 
 #include <cstddef>
@@ -13,7 +13,8 @@ namespace engine {
 constexpr size_t kTempFolderSize = 320;
 extern char temp_folder[kTempFolderSize];
 
-// "definetempfolder". A text too long for the buffer leaves no folder
+// "definetempfolder": where the new file of a write or removal is built
+// (empty: beside the target). A text too long for the buffer leaves no folder
 // defined, so that writes fail with "no temporary file" rather than use a
 // truncated path.
 void define_temp_folder(const char* folder);
@@ -26,12 +27,13 @@ enum WriteId3v2Result : int32_t {
     kWriteReadOnly = 1,
     kWriteNoTempFile = 2,
     kWriteOldTagUnreadable = 3,
-    kWriteTempNotReopened = 4,
-    kWriteTargetUnreadable = 5,
-    kWriteTempNotAppendable = 6,
-    kWriteCopyFailed = 7,
+    kWriteTempNotReopened = 4,     // no longer given: the new file is never reopened
+    kWriteTargetUnreadable = 5,    // also: not a regular file
+    kWriteTempNotAppendable = 6,   // no longer given
+    kWriteCopyFailed = 7,          // the new file could not take the file's place
     kWriteFrameTooLarge = 8,
-    kWriteTempIncomplete = 9,  // the temporary file could not be written whole (disk full)
+    kWriteTempIncomplete = 9,      // the new file could not be written whole (disk full)
+    kWriteOwnerNotKept = 10,       // the new file cannot be given the file's owner and group
 };
 
 // "setid3v2".
@@ -56,9 +58,10 @@ enum RemoveId3v2Result : int32_t {
     kRemoveReadOnly = 1,
     kRemoveNoTag = 2,
     kRemoveNoTempFile = 3,
-    kRemoveCannotRead = 4,   // cannot open or read the file, or its tag runs past its end
-    kRemoveCopyFailed = 5,
+    kRemoveCannotRead = 4,   // cannot open or read the file (or it is no regular file), or its tag runs past its end
+    kRemoveCopyFailed = 5,   // the new file could not take the file's place
     kRemoveTempIncomplete = 6,
+    kRemoveOwnerNotKept = 7,  // the new file cannot be given the file's owner and group
 };
 
 // "remove_id3v2_tag".
