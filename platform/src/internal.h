@@ -17,10 +17,6 @@ inline void set_error_from_errno(int error) { SetLastError(error_from_errno(erro
 // answers nullopt for a null, empty or unmappable path.
 std::optional<std::string> host_path(const char* windows_path);
 
-// Folder of a host file path, without a trailing '/', with symbolic links and
-// ".." of the folder resolved when it exists.
-std::string folder_of(const std::string& file);
-
 // What a HANDLE points to.
 struct Handle {
     enum class Kind { file, thread } kind;
@@ -45,6 +41,9 @@ FileHandle* as_file(HANDLE handle);
 // entries to disk (failures ignored).
 std::string folder_of(const std::string& host);
 void sync_folder(const std::string& folder);
+// folder_of with symbolic links and ".." of the folder resolved when it
+// exists (the loader names libraries found through "$ORIGIN/../lib" so).
+std::string resolved_folder_of(const std::string& file);
 
 // Writes all of `size` bytes; false with errno set.
 bool write_all(int fd, const void* data, size_t size);

@@ -126,7 +126,7 @@ std::optional<std::string> resident_library(std::string_view so_name) {
     const auto module = find_resident(so_name);
     if (!module || module->path.empty()) return std::nullopt;
     const size_t slash = module->path.rfind('/');
-    return detail::folder_of(module->path) + "/" + module->path.substr(slash + 1);
+    return detail::resolved_folder_of(module->path) + "/" + module->path.substr(slash + 1);
 }
 
 std::optional<std::string> library_problem(const std::string& host_path, const char* entry_point) {

@@ -138,18 +138,14 @@ std::string module_folder(const void* address) {
         if (n <= 0) return {};
         file.assign(buffer.data(), static_cast<size_t>(n));
     }
-    return detail::folder_of(file);
+    return detail::resolved_folder_of(file);
 }
 
 namespace detail {
 
-std::string folder_of(const std::string& file) {
-    const size_t slash = file.rfind('/');
-    if (slash == std::string::npos) return ".";
-    std::string folder = slash == 0 ? "/" : file.substr(0, slash);
-    // The loader names a library found through "$ORIGIN/../lib" as
-    // "/usr/bin/../lib/..."; links and ".." of the folder are resolved, the
-    // file's own name is kept (its partners lie beside that name).
+std::string resolved_folder_of(const std::string& file) {
+    std::string folder = folder_of(file);
+    // The file's own name is kept: its partners lie beside that name.
     if (char* resolved = realpath(folder.c_str(), nullptr)) {
         folder = resolved;
         std::free(resolved);
