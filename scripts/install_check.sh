@@ -16,20 +16,21 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 [ -f "$build/CMakeCache.txt" ] || { echo "install check: no build in $build" >&2; exit 1; }
 work=$(mktemp -d)
-chmod 755 "$work"
 
 user=zubmp3-check   # the unprivileged user of step 3
 installed=()        # packages this script installed and has not removed yet
 created_user=0
+prefix_before=""    # the build's own install prefix while packaging changed it
 cleanup() {
-  [ ${#installed[@]} -eq 0 ] || apt remove -y "${installed[@]}" || true
+  [ -z "$prefix_before" ] || cmake -S . -B "$build" -DCMAKE_INSTALL_PREFIX="$prefix_before" >/dev/null || true
+  [ ${#installed[@]} -eq 0 ] || apt_get remove -y "${installed[@]}" || true
   [ "$created_user" = 0 ] || userdel --remove "$user" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 fail() { echo "install check: $*" >&2; exit 1; }
-apt() {  # apt-get under the machine's package lock, its chatter shown only on failure
+apt_get() {  # apt-get under the machine's package lock, its chatter shown only on failure
   DEBIAN_FRONTEND=noninteractive flock /tmp/apt.lock apt-get "$@" >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; return 1; }
 }
 cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
@@ -121,6 +122,7 @@ echo "-- Debian packages"
 prefix_before=$(cached CMAKE_INSTALL_PREFIX)
 scripts/package.sh "$build" >"$work/package.log" 2>&1 || { cat "$work/package.log"; fail "packaging failed"; }
 cmake -S . -B "$build" -DCMAKE_INSTALL_PREFIX="$prefix_before" >/dev/null
+prefix_before=""
 debs=("$build"/packages/zubmp3_"$version"_*.deb)
 [ -f "${debs[0]}" ] || fail "no zubmp3_${version}_<arch>.deb in $build/packages"
 [ ! -f "$(echo "$build"/packages/zubmp3-gui_*.deb)" ] || debs+=("$build"/packages/zubmp3-gui_*.deb)
@@ -145,7 +147,7 @@ for deb in "${debs[@]}"; do packages+=("$(dpkg-deb -f "$deb" Package)"); done
 absolute=()
 for deb in "${debs[@]}"; do absolute+=("$(cd "$(dirname "$deb")" && pwd)/$(basename "$deb")"); done
 installed=("${packages[@]}")
-apt install -y --no-install-recommends "${absolute[@]}"
+apt_get install -y --no-install-recommends "${absolute[@]}"
 for bin in /usr/bin/zubmp3 /usr/bin/zubmp3-gui; do
   [ ! -e "$bin" ] || ! ldd "$bin" | grep -q 'not found' || fail "$bin misses libraries: $(ldd "$bin")"
 done
@@ -184,7 +186,7 @@ as_user 'cd zubmp3-check
 
 echo "-- apt-get remove ${packages[*]}"
 for name in "${packages[@]}"; do dpkg-query -L "$name"; done | sort -u >"$work/files.txt"
-apt remove -y "${packages[@]}"
+apt_get remove -y "${packages[@]}"
 installed=()
 while read -r path; do
   # Files, links and our own folders must be gone; shared folders (/usr/bin) stay.
