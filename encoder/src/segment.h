@@ -10,6 +10,7 @@
 namespace encoder {
 
 struct Segment : Pipeline::Job {
+    uint64_t index = 0;          // 0 for the first
     bool first = false;          // starts the stream: LAME reserves its tag frame
     bool last = false;           // ends the stream: flushed
     uint32_t skip_frames = 0;    // priming frames whose output is dropped

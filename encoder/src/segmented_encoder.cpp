@@ -51,6 +51,7 @@ void SegmentedEncoder::dispatch(bool last) {
     const auto channels = static_cast<uint64_t>(layout_.channels);
 
     auto segment = std::make_unique<Segment>();
+    segment->index = next_index_++;
     segment->first = first_;
     segment->last = last;
     segment->skip_frames = static_cast<uint32_t>(priming / frame);

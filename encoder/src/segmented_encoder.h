@@ -60,6 +60,7 @@ private:
     uint64_t pending_start_ = 0;    // samples per channel since the stream's start
     uint64_t next_start_ = 0;       // where the next segment's own samples begin
     bool first_ = true;
+    uint64_t next_index_ = 0;
 
     TagAccount account_;
     std::vector<uint8_t> reserved_tag_;
