@@ -47,12 +47,14 @@ def run(command, env=None, stdout=subprocess.DEVNULL):
 
 
 def measure(command, env, report):
-    """Wall time in seconds and peak resident memory in KiB of one run. GNU
-    time starts the command: a child of this interpreter would inherit its
-    memory high-water mark across exec."""
+    """Wall time in seconds, peak resident memory in KiB and processor time
+    in seconds of one run. GNU time starts the command: a child of this
+    interpreter would inherit its memory high-water mark across exec."""
     start = time.perf_counter()
-    run(["/usr/bin/time", "-f", "%M", "-o", str(report)] + command, env=env)
-    return time.perf_counter() - start, int(report.read_text().split()[-1])
+    run(["/usr/bin/time", "-f", "%M %U %S", "-o", str(report)] + command, env=env)
+    elapsed = time.perf_counter() - start
+    rss, user, system = report.read_text().split()[-3:]
+    return elapsed, int(rss), float(user) + float(system)
 
 
 def environment(threads):
@@ -91,7 +93,9 @@ def speed(args, zubmp3, wav, out):
             lame_rss = max(r["lame"][1] for r in rounds) / 1024
             seconds = statistics.median(r[key][0] for r in rounds)
             lame_seconds = statistics.median(r["lame"][0] for r in rounds)
+            cpu = statistics.median(r[key][2] for r in rounds)
             line = (f"  {key:9}: {seconds:.2f} s against lame's {lame_seconds:.2f} s, ratio {ratio:.3f}; "
+                    f"processor time {cpu:.2f} s; "
                     f"peak memory {rss:.1f} MiB against {lame_rss:.1f} MiB ({rss - lame_rss:+.1f})")
             if key == "all cores":
                 ok = ratio <= 0.59 and rss - lame_rss <= 16
@@ -165,22 +169,28 @@ def quality(zubmp3, wav, out):
         a, b = decode(files["one"], channels), decode(files["all"], channels)
         signal = energy(reference)
         snr = [10 * math.log10(signal / max(energy(x, reference), 1e-9)) for x in (a, b)]
-        # Largest difference in a frame-long window, in the 8 frames after a
-        # seam and elsewhere, in dB below the signal's RMS.
+        difference = energy(a, b)
+        overall = "none" if difference == 0 else f"{10 * math.log10(difference / signal):.1f} dB"
+        # In each frame-long window, the difference between the two encodes
+        # against the coding noise of the 1-thread encode there: in the 8
+        # frames after a seam and elsewhere.
         window = 1152 * channels
         at_seams = {s + k for s in seams(len(one) - 1, vbr, kbps) for k in range(8)}
         worst = {True: 0.0, False: 0.0}
-        for index in range(min(len(a), len(b)) // window):
+        for index in range(min(len(a), len(b), len(reference)) // window):
             part = slice(index * window, (index + 1) * window)
-            worst[index in at_seams] = max(worst[index in at_seams], energy(a[part], b[part]) / window)
-        rms = math.sqrt(signal / len(reference))
+            d = energy(a[part], b[part])
+            if d:
+                noise = max(energy(a[part], reference[part]), window)  # at least 1 LSB
+                worst[index in at_seams] = max(worst[index in at_seams], d / noise)
 
-        def level(e):
-            return "identical" if e == 0 else f"{20 * math.log10(math.sqrt(e) / rms):.1f} dB"
+        def level(ratio):
+            return "identical" if ratio == 0 else f"{10 * math.log10(ratio):+.1f} dB"
 
         print(f"  {name:19}: {same} of {len(one) - 1} frames identical; SNR {snr[0]:.2f} dB (1 thread), "
-              f"{snr[1]:.2f} dB (all cores), difference {snr[1] - snr[0]:+.3f} dB; largest difference after "
-              f"a seam {level(worst[True])}, elsewhere {level(worst[False])}")
+              f"{snr[1]:.2f} dB (all cores), {snr[1] - snr[0]:+.3f} dB; difference {overall} against the "
+              f"signal; worst frame's difference against its coding noise: after a seam {level(worst[True])}, "
+              f"elsewhere {level(worst[False])}")
 
 
 def main():

@@ -28,6 +28,8 @@ constexpr unsigned kMaxThreads = 16;
 constexpr uint32_t kPrimingFrames = 4;
 constexpr double kSegmentSeconds = 3.0;
 constexpr uint32_t kMaxSegmentFrames = 4096;
+// The most one call may return; the engine takes up to 16 MiB.
+constexpr uint64_t kMaxBurstBytes = 8u << 20;
 
 // A positive integer from the environment, or 0.
 unsigned long environment_number(const char* name) {
@@ -61,13 +63,16 @@ uint32_t padding_period(lame_t lame) {
 // kSegmentSeconds of audio, as a multiple of the padding period; the first
 // segment is longer by the priming (modulo the period), so that every later
 // segment's encoder starts on the period.
-void choose_segment_frames(lame_t lame, SegmentLayout& layout) {
+void choose_segment_frames(lame_t lame, unsigned threads, SegmentLayout& layout) {
     const auto rate = static_cast<uint32_t>(lame_get_out_samplerate(lame));
     unsigned long frames = environment_number("ZUBMP3_ENCODER_SEGMENT_FRAMES");
     if (frames == 0) frames = static_cast<unsigned long>(kSegmentSeconds * rate / layout.frame_samples + 0.5);
-    frames = std::clamp<unsigned long>(frames, kPrimingFrames + 1, kMaxSegmentFrames);
+    // Every segment in flight (two per worker) and the last one fit in a burst.
+    const uint64_t longest = kMaxBurstBytes / ((2 * uint64_t{threads} + 1) * layout.max_frame_bytes) - 5;
+    frames = std::clamp<unsigned long>(frames, kPrimingFrames + 1, std::min<uint64_t>(kMaxSegmentFrames, longest));
     const uint32_t period = padding_period(lame);
     uint32_t length = static_cast<uint32_t>((frames + period / 2) / period * period);
+    if (length > longest && length > period) length -= period;
     while (length <= kPrimingFrames) length += period;
     layout.segment_frames = length;
     layout.first_frames = length + kPrimingFrames % period;
@@ -84,8 +89,8 @@ std::unique_ptr<SegmentedEncoder> segmented_encoder(const BE_CONFIG& config, lam
     layout.channels = channels;
     layout.frame_samples = static_cast<uint32_t>(lame_get_framesize(lame));
     layout.priming_frames = kPrimingFrames;
-    choose_segment_frames(lame, layout);
     layout.max_frame_bytes = max_frame_bytes(static_cast<uint32_t>(rate));
+    choose_segment_frames(lame, threads, layout);
     auto encoder = std::make_unique<SegmentedEncoder>(config, layout, threads);
     if (encoder->threads() == 0) return nullptr;  // no thread could be started
     return encoder;
