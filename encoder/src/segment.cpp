@@ -35,8 +35,8 @@ BE_ERR run_lame(lame_t lame, int channels, const Segment& segment, std::vector<u
     return BE_ERR_SUCCESSFUL;
 }
 
-// Bytes of `count` whole frames at `offset` of `bytes` (all of them when
-// `count` is 0); 0 when a frame is cut or missing.
+// Bytes of `count` whole frames at `offset` of `bytes` (of every frame to the
+// end when `all`); 0 when a frame is cut or missing.
 size_t frames_length(const std::vector<uint8_t>& bytes, size_t offset, uint32_t count, bool all) {
     size_t at = offset;
     for (uint32_t frame = 0; all ? at < bytes.size() : frame < count; ++frame) {
