@@ -1,13 +1,16 @@
 #include "id3v2_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <iterator>
 #include <cstring>
+#include <new>
 
 #include "../engine_state.h"
 #include "../file_helpers.h"
 #include "id3v2_fields.h"
+#include "id3v2_reader.h"
 #include "platform/win32.h"
 #include "tag_files.h"
 
@@ -28,24 +31,103 @@ constexpr int kFixedOrder[kId3v2SlotCount] = {
 
 constexpr uint32_t kMaxSynchsafe = 0x0FFFFFFF;
 
-void append_frame_header(Bytes& out, const char* id, uint32_t size, uint8_t flag0, uint8_t flag1) {
-    out.insert(out.end(), id, id + 4);  // 0 identifier
-    put_u32_be(out, size);              // 4 content size
-    out.push_back(flag0);               // 8 status flags
-    out.push_back(flag1);               // 9 format flags
+// A staged value, "" for none.
+const char* staged_text(int slot) {
+    return id3v2_fields[slot].text != nullptr ? id3v2_fields[slot].text : "";
 }
 
-void append_new_frame(Bytes& out, int slot) {
-    const char* value = id3v2_fields[slot].text != nullptr ? id3v2_fields[slot].text : "";
-    const size_t length = std::strlen(value);
-    // Before the value: the encoding byte (ISO-8859-1), then for WXXX an empty
-    // description, for COMM a language of three zero bytes and an empty description.
-    static constexpr uint8_t kPrefix[5] = {0, 0, 0, 0, 0};
-    const size_t prefix = slot == kUrl ? 2 : slot == kComment ? 5 : 1;
-    const uint8_t flag0 = slot == kEncodedBy ? 0x40 : 0x00;
-    append_frame_header(out, slot_frames[slot].id, static_cast<uint32_t>(prefix + length), flag0, 0x00);
-    out.insert(out.end(), kPrefix, kPrefix + prefix);
-    out.insert(out.end(), value, value + length);
+// The language of a comment frame, or three zero bytes when it has none.
+std::array<uint8_t, 3> language_of(const Frame23& comment) {
+    std::array<uint8_t, 3> language{0, 0, 0};
+    const ByteSpan data = ByteSpan(comment.content).subspan(comment.payload);
+    if (comment.readable && data.size() >= 4) std::copy(data.begin() + 1, data.begin() + 4, language.begin());
+    return language;
+}
+
+// The frames of the new tag, in the order they are added.
+class NewFrames {
+public:
+    explicit NewFrames(Bytes& out) : out_(out) { std::fill(std::begin(pending_), std::end(pending_), true); }
+
+    bool pending(int slot) const { return pending_[slot]; }
+
+    // A field's frame with its staged value. Before the value: the encoding
+    // byte (ISO-8859-1), then for WXXX an empty description, for COMM the
+    // language (three zero bytes for a new comment) and an empty description.
+    int32_t add_field(int slot, std::array<uint8_t, 3> language = {0, 0, 0}) {
+        pending_[slot] = false;
+        const char* value = staged_text(slot);
+        const size_t length = std::strlen(value);
+        const uint8_t prefix[5] = {0, language[0], language[1], language[2], 0};
+        const size_t prefix_length = slot == kUrl ? 2 : slot == kComment ? 5 : 1;
+        if (prefix_length + length > kMaxOldFrameSize) return kWriteFrameTooLarge;
+        Frame23 frame;
+        std::memcpy(frame.id, slot_frames[slot].id, 4);
+        frame.flags[0] = slot == kEncodedBy ? 0x40 : 0x00;
+        if (slot == kUrl) frame.content = {0, 0};
+        else if (slot == kComment) frame.content.assign(prefix, prefix + 5);
+        else frame.content = {0};
+        frame.content.insert(frame.content.end(), value, value + length);
+        append_v23_frame(out_, frame);
+        return kWriteOk;
+    }
+
+    // A field's frame of the old tag: kept when the staged value is what the
+    // reader made of it and that reading lost characters (the caller wrote
+    // back a field it did not change); else replaced by the staged value.
+    int32_t replace_field(int slot, const Frame23& old) {
+        const FieldReading reading = read_field_value(slot, old);
+        if (reading.lossy && reading.text == staged_text(slot)) {
+            pending_[slot] = false;
+            return add(old);
+        }
+        return add_field(slot, slot == kComment ? language_of(old) : std::array<uint8_t, 3>{0, 0, 0});
+    }
+
+    // A frame carried from the old tag.
+    int32_t add(const Frame23& frame) {
+        if (frame.content.size() > kMaxOldFrameSize) return kWriteFrameTooLarge;
+        append_v23_frame(out_, frame);
+        return kWriteOk;
+    }
+
+    // The fields the old tag did not hold, in the fixed order.
+    int32_t add_pending() {
+        for (int slot : kFixedOrder)
+            if (pending_[slot])
+                if (const int32_t result = add_field(slot); result != kWriteOk) return result;
+        return kWriteOk;
+    }
+
+private:
+    Bytes& out_;
+    bool pending_[kId3v2SlotCount];
+};
+
+// One frame of the old tag into the new one.
+int32_t carry_frame(const Id3v2Header& header, const RawFrame& raw, NewFrames& frames) {
+    if (raw.size > kMaxOldFrameSize) return kWriteFrameTooLarge;
+    const auto frame = to_v23_frame(header.major, header.flags & 0x80, raw);
+    if (!frame) return kWriteOldTagUnreadable;  // no ID3v2.3 form: it cannot be carried
+    const int slot = field_slot_of(*frame);
+    if (slot >= 0 && frames.pending(slot)) return frames.replace_field(slot, *frame);
+    if (slot >= 0 && slot != kComment && slot != kUrl) return kWriteOk;  // a field's second frame is dropped
+    if (frame->discard_on_change) return kWriteOk;
+    return frames.add(*frame);
+}
+
+// The old tag's frames into the new tag; every frame must be walked.
+int32_t carry_old_frames(ByteSpan old_tag, NewFrames& frames) {
+    Id3v2Header header;
+    if (parse_id3v2_header(old_tag, header) != HeaderCheck::ok) return kWriteOldTagUnreadable;
+    Bytes scratch;
+    const auto area = id3v2_frame_area(old_tag, header, scratch);
+    if (!area) return kWriteOldTagUnreadable;
+    FrameWalker walker(*area, header.major);
+    RawFrame raw;
+    while (walker.next(raw))
+        if (const int32_t result = carry_frame(header, raw, frames); result != kWriteOk) return result;
+    return walker.whole() ? kWriteOk : kWriteOldTagUnreadable;
 }
 
 // Saves a file's attributes and makes them normal; puts them back on request.
@@ -138,37 +220,15 @@ void define_temp_folder(const char* folder) {
     temp_folder[kept] = '\0';
 }
 
-int32_t build_id3v2_frames(ByteSpan old_tag, int64_t file_length, Bytes& frames) {
-    bool pending[kId3v2SlotCount];
-    std::fill(std::begin(pending), std::end(pending), true);
-    Id3v2Header header;
-    Bytes area;
-    if (!old_tag.empty() && parse_id3v2_header(old_tag, header) == HeaderCheck::ok &&
-        id3v2_frame_area(old_tag, header, area)) {
-        FrameWalker walker(area, header.major);
-        RawFrame raw;
-        while (walker.next(raw)) {
-            // An implausible size ends the walk; nothing after it is carried over.
-            if (raw.size < 0 || raw.size >= file_length) break;
-            if (raw.size > kMaxOldFrameSize) return kWriteFrameTooLarge;
-            if (static_cast<uint64_t>(raw.size) > walker.room(raw)) break;
-            const ByteSpan content = walker.take(raw);
-            const auto frame = to_v23_frame(header.major, header.flags & 0x80, raw, content);
-            if (!frame) continue;
-            const int slot = slot_of_frame(std::string_view(frame->id, 4));
-            if (slot >= 0) {
-                if (pending[slot]) append_new_frame(frames, slot);
-                pending[slot] = false;  // a second one is dropped
-                continue;
-            }
-            if (frame->discard_on_change) continue;
-            append_frame_header(frames, frame->id, static_cast<uint32_t>(frame->content.size()), frame->flags[0],
-                                frame->flags[1]);
-            frames.insert(frames.end(), frame->content.begin(), frame->content.end());
-        }
+int32_t build_id3v2_frames(ByteSpan old_tag, int64_t /*file_length*/, Bytes& frames) {
+    try {
+        NewFrames tag(frames);
+        if (!old_tag.empty())
+            if (const int32_t result = carry_old_frames(old_tag, tag); result != kWriteOk) return result;
+        if (const int32_t result = tag.add_pending(); result != kWriteOk) return result;
+    } catch (const std::bad_alloc&) {  // no memory to hold the old tag's frames
+        return kWriteOldTagUnreadable;
     }
-    for (int slot : kFixedOrder)
-        if (pending[slot]) append_new_frame(frames, slot);
     return frames.size() + 10 > kMaxSynchsafe ? kWriteFrameTooLarge : kWriteOk;
 }
 

@@ -18,7 +18,7 @@ extern char temp_folder[kTempFolderSize];
 // truncated path.
 void define_temp_folder(const char* folder);
 
-// Largest old frame the writer accepts.
+// Largest frame the writer accepts, in the old tag and in the new one.
 constexpr int64_t kMaxOldFrameSize = 64000;
 
 enum WriteId3v2Result : int32_t {
@@ -38,9 +38,14 @@ enum WriteId3v2Result : int32_t {
 int32_t write_id3v2_tag(const char* path);
 
 // The frames of the new tag: the twelve staged values, placed where the old
-// tag held their frames and the rest in the fixed order, with the old tag's
-// other frames carried over. `old_tag` is the whole old tag (empty: none) and
-// `file_length` the target file's length. 0, or kWriteFrameTooLarge.
+// tag held their frames and the rest in the fixed order, with every other
+// frame of the old tag carried over in ID3v2.3 form. A field's frame whose
+// reading lost characters is kept when the staged value is that reading.
+// `old_tag` is the whole old tag (empty: none); `file_length`, the target
+// file's length, is no longer needed, since every size is checked against the
+// tag itself. 0; kWriteOldTagUnreadable when the old tag cannot be walked
+// whole or a frame of it has no ID3v2.3 form; kWriteFrameTooLarge when a frame
+// of either tag would exceed kMaxOldFrameSize.
 int32_t build_id3v2_frames(ByteSpan old_tag, int64_t file_length, Bytes& frames);
 
 // Header, frames and ten bytes of padding.
