@@ -3,12 +3,18 @@
 
 #include <lame/lame.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <limits>
+#include <cstdlib>
 #include <new>
+#include <numeric>
+#include <thread>
 #include <vector>
 
 #include "info_tag.h"
+#include "lame_config.h"
+#include "mp3_frame.h"
+#include "segmented_encoder.h"
 #include "streams.h"
 
 #define BE_EXPORT extern "C" __attribute__((visibility("default")))
@@ -16,118 +22,112 @@
 namespace encoder {
 namespace {
 
-struct ModeChoice {
-    MPEG_mode mode;
-    int input_channels;
-};
+constexpr unsigned kMaxThreads = 16;
+// Priming: frames of the audio before a segment that its encoder runs
+// through first. Segment length: about three seconds.
+constexpr uint32_t kPrimingFrames = 4;
+constexpr double kSegmentSeconds = 3.0;
+constexpr uint32_t kMaxSegmentFrames = 4096;
+// The most one call may return; the engine takes up to 16 MiB.
+constexpr uint64_t kMaxBurstBytes = 8u << 20;
 
-bool choose_mode(int32_t n_mode, ModeChoice& choice) {
-    switch (n_mode) {
-        case BE_MP3_MODE_STEREO: choice = {STEREO, 2}; return true;
-        case BE_MP3_MODE_JSTEREO: choice = {JOINT_STEREO, 2}; return true;
-        case BE_MP3_MODE_DUALCHANNEL: choice = {DUAL_CHANNEL, 2}; return true;
-        case BE_MP3_MODE_MONO: choice = {MONO, 1}; return true;
-        case BE_MP3_MODE_MONO_DOWNMIX: choice = {MONO, 2}; return true;  // LAME averages the channels
-        default: return false;
-    }
+// A positive integer from the environment, or 0.
+unsigned long environment_number(const char* name) {
+    const char* text = std::getenv(name);
+    if (text == nullptr || *text < '0' || *text > '9') return 0;
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text, &end, 10);
+    return *end == '\0' ? value : 0;
 }
 
-// LAME's algorithm quality (0 best, 9 fastest) for a preset; -1 when unknown.
-int preset_quality(int32_t preset) {
-    switch (preset) {
-        case LQP_NORMAL_QUALITY: return 3;  // what the lame command line uses by default
-        case LQP_LOW_QUALITY: return 9;
-        case LQP_HIGH_QUALITY: return 2;
-        default: return -1;
-    }
+// ZUBMP3_ENCODER_THREADS, else one per core; at most 16.
+unsigned encoder_threads() {
+    unsigned long threads = environment_number("ZUBMP3_ENCODER_THREADS");
+    if (threads == 0) threads = std::thread::hardware_concurrency();
+    return static_cast<unsigned>(std::clamp<unsigned long>(threads, 1, kMaxThreads));
 }
 
-vbr_mode vbr_method(int32_t method) {
-    switch (method) {
-        case VBR_METHOD_OLD: return vbr_rh;
-        case VBR_METHOD_NEW:
-        case VBR_METHOD_MTRH: return vbr_mtrh;
-        case VBR_METHOD_ABR: return vbr_abr;
-        default: return vbr_default;
-    }
+// At constant bitrate LAME pads frames (one byte more) in a pattern that
+// repeats every `period` frames from the stream's start. A segment encoder
+// that starts on a multiple of the period pads as a single encoder does.
+uint32_t padding_period(lame_t lame) {
+    if (lame_get_VBR(lame) != vbr_off) return 1;
+    const auto rate = static_cast<uint32_t>(lame_get_out_samplerate(lame));
+    const uint32_t bytes_per_frame_times_rate =
+        (lame_get_framesize(lame) == 1152 ? 144000u : 72000u) * static_cast<uint32_t>(lame_get_brate(lame));
+    const uint32_t fraction = bytes_per_frame_times_rate % rate;
+    return fraction == 0 ? 1 : rate / std::gcd(rate, fraction);
 }
 
-bool fits_int(uint32_t value) { return value <= static_cast<uint32_t>(std::numeric_limits<int>::max()); }
+// The segment lengths: ZUBMP3_ENCODER_SEGMENT_FRAMES, else about
+// kSegmentSeconds of audio, as a multiple of the padding period; the first
+// segment is longer by the priming (modulo the period), so that every later
+// segment's encoder starts on the period.
+void choose_segment_frames(lame_t lame, unsigned threads, SegmentLayout& layout) {
+    const auto rate = static_cast<uint32_t>(lame_get_out_samplerate(lame));
+    unsigned long frames = environment_number("ZUBMP3_ENCODER_SEGMENT_FRAMES");
+    if (frames == 0) frames = static_cast<unsigned long>(kSegmentSeconds * rate / layout.frame_samples + 0.5);
+    // Every segment in flight (two per worker) and the last one fit in a burst.
+    const uint64_t longest = kMaxBurstBytes / ((2 * uint64_t{threads} + 1) * layout.max_frame_bytes) - 5;
+    frames = std::clamp<unsigned long>(frames, kPrimingFrames + 1, std::min<uint64_t>(kMaxSegmentFrames, longest));
+    const uint32_t period = padding_period(lame);
+    uint32_t length = static_cast<uint32_t>((frames + period / 2) / period * period);
+    if (length > longest && length > period) length -= period;
+    while (length <= kPrimingFrames) length += period;
+    layout.segment_frames = length;
+    layout.first_frames = length + kPrimingFrames % period;
+}
 
-BE_ERR configure(lame_t lame, const BE_CONFIG& config, int& input_channels) {
-    ModeChoice choice{};
-    if (!choose_mode(config.nMode, choice)) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    int quality = preset_quality(config.nPreset);
-    if (quality < 0) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    const int low = config.nQuality & 0xFF;
-    const int high = config.nQuality >> 8;
-    if (high == (~low & 0xFF) && low <= 9) quality = low;
-    if (!fits_int(config.dwSampleRate) || !fits_int(config.dwReSampleRate) || !fits_int(config.dwBitrate) ||
-        !fits_int(config.dwMaxBitrate) || !fits_int(config.dwVbrAbr_bps))
-        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+// Segments on several threads, where each frame stands alone (no bit
+// reservoir) and the frame grid of the input is that of the output (no
+// resampling); nullptr for a serial stream.
+std::unique_ptr<SegmentedEncoder> segmented_encoder(const BE_CONFIG& config, lame_t lame, int channels) {
+    const unsigned threads = encoder_threads();
+    const int rate = lame_get_out_samplerate(lame);
+    if (threads < 2 || config.bNoRes == 0 || rate != lame_get_in_samplerate(lame) || rate <= 0) return nullptr;
+    SegmentLayout layout;
+    layout.channels = channels;
+    layout.frame_samples = static_cast<uint32_t>(lame_get_framesize(lame));
+    layout.priming_frames = kPrimingFrames;
+    layout.max_frame_bytes = max_frame_bytes(static_cast<uint32_t>(rate));
+    choose_segment_frames(lame, threads, layout);
+    auto encoder = std::make_unique<SegmentedEncoder>(config, layout, threads);
+    if (encoder->threads() == 0) return nullptr;  // no thread could be started
+    return encoder;
+}
 
-    bool ok = lame_set_num_channels(lame, choice.input_channels) == 0 &&
-              lame_set_in_samplerate(lame, static_cast<int>(config.dwSampleRate)) == 0 &&
-              lame_set_mode(lame, choice.mode) == 0 && lame_set_quality(lame, quality) == 0 &&
-              lame_set_copyright(lame, config.bCopyright != 0) == 0 &&
-              lame_set_original(lame, config.bOriginal != 0) == 0 &&
-              lame_set_extension(lame, config.bPrivate != 0) == 0 &&
-              lame_set_error_protection(lame, config.bCRC != 0) == 0 &&
-              lame_set_strict_ISO(lame, config.bStrictIso != 0) == 0 &&
-              lame_set_disable_reservoir(lame, config.bNoRes != 0) == 0 &&
-              lame_set_emphasis(lame, static_cast<int>(config.dwEmphasis & 3)) == 0 &&
-              // The tag frame is reserved for constant bitrate too: players then
-              // know the exact length and the encoder delay and padding.
-              lame_set_bWriteVbrTag(lame, 1) == 0;
-    if (ok && config.dwReSampleRate != 0) ok = lame_set_out_samplerate(lame, static_cast<int>(config.dwReSampleRate)) == 0;
-    if (ok && config.bEnableVBR != 0) {
-        if (config.nVBRQuality < 0 || config.nVBRQuality > 9) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-        const vbr_mode method = vbr_method(config.nVbrMethod);
-        ok = lame_set_VBR(lame, method) == 0 && lame_set_VBR_q(lame, config.nVBRQuality) == 0 &&
-             lame_set_VBR_min_bitrate_kbps(lame, static_cast<int>(config.dwBitrate)) == 0;
-        if (ok && config.dwMaxBitrate != 0)
-            ok = lame_set_VBR_max_bitrate_kbps(lame, static_cast<int>(config.dwMaxBitrate)) == 0;
-        if (ok && method == vbr_abr)
-            ok = lame_set_VBR_mean_bitrate_kbps(lame, static_cast<int>(config.dwVbrAbr_bps / 1000)) == 0;
-    } else if (ok) {
-        ok = lame_set_VBR(lame, vbr_off) == 0 && lame_set_brate(lame, static_cast<int>(config.dwBitrate)) == 0;
+BE_ERR open_stream(const BE_CONFIG& config, std::unique_ptr<Stream>& opened) {
+    Lame lame(lame_init());
+    if (lame == nullptr) return BE_ERR_NO_MORE_HANDLES;
+    int channels = 0;
+    if (const BE_ERR error = configure(lame.get(), config, true, channels); error != BE_ERR_SUCCESSFUL) return error;
+    const int frame_size = lame_get_framesize(lame.get());
+    if (frame_size <= 0) return BE_ERR_INVALID_FORMAT_PARAMETERS;
+
+    auto stream = std::make_unique<Stream>();
+    stream->input_channels = channels;
+    stream->samples_per_chunk = static_cast<uint32_t>(frame_size * channels);
+    if (auto segmented = segmented_encoder(config, lame.get(), channels)) {
+        stream->mp3_buffer_size = segmented->burst_bytes();
+        stream->encoder = std::move(segmented);
+    } else {
+        stream->mp3_buffer_size = static_cast<uint32_t>(frame_size * 5 / 4 + 7200);  // lame.h's worst case
+        stream->encoder = std::make_unique<SerialEncoder>(std::move(lame), channels);
     }
-    if (!ok) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    lame_set_write_id3tag_automatic(lame, 0);
-    if (lame_init_params(lame) < 0) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    input_channels = choice.input_channels;
+    opened = std::move(stream);
     return BE_ERR_SUCCESSFUL;
 }
 
-BE_ERR from_lame_result(int result) {
-    return result == -1 ? BE_ERR_BUFFER_TOO_SMALL : BE_ERR_INVALID_FORMAT_PARAMETERS;
-}
-
-}  // namespace
-}  // namespace encoder
-
-using encoder::Stream;
-
-BE_EXPORT BE_ERR beInitStream(BE_CONFIG* config, uint32_t* samples, uint32_t* mp3_buffer_size, HBE_STREAM* stream) {
+BE_ERR init_stream(BE_CONFIG* config, uint32_t* samples, uint32_t* mp3_buffer_size, HBE_STREAM* stream) {
     if (config == nullptr || samples == nullptr || mp3_buffer_size == nullptr || stream == nullptr)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     if (config->dwConfig != BE_CONFIG_LAME) return BE_ERR_INVALID_FORMAT;
     if (config->dwStructVersion < 1 || config->dwStructSize < BE_CONFIG_SIZE) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-
-    auto opened = std::unique_ptr<Stream>(new (std::nothrow) Stream);
-    if (opened == nullptr || (opened->lame = lame_init()) == nullptr) return BE_ERR_NO_MORE_HANDLES;
-    int channels = 0;
-    if (const BE_ERR error = encoder::configure(opened->lame, *config, channels); error != BE_ERR_SUCCESSFUL)
-        return error;
-    const int frame_size = lame_get_framesize(opened->lame);
-    if (frame_size <= 0) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    opened->input_channels = channels;
-    opened->samples_per_chunk = static_cast<uint32_t>(frame_size * channels);
-    opened->mp3_buffer_size = static_cast<uint32_t>(frame_size * 5 / 4 + 7200);  // lame.h's worst case
-
+    std::unique_ptr<Stream> opened;
+    if (const BE_ERR error = open_stream(*config, opened); error != BE_ERR_SUCCESSFUL) return error;
     const uint32_t per_chunk = opened->samples_per_chunk;
     const uint32_t buffer_size = opened->mp3_buffer_size;
-    const HBE_STREAM handle = encoder::add_stream(std::move(opened));
+    const HBE_STREAM handle = add_stream(std::move(opened));
     if (handle == 0) return BE_ERR_NO_MORE_HANDLES;
     *samples = per_chunk;
     *mp3_buffer_size = buffer_size;
@@ -135,38 +135,74 @@ BE_EXPORT BE_ERR beInitStream(BE_CONFIG* config, uint32_t* samples, uint32_t* mp
     return BE_ERR_SUCCESSFUL;
 }
 
-BE_EXPORT BE_ERR beEncodeChunk(HBE_STREAM handle, uint32_t count, int16_t* pcm, uint8_t* output,
-                               uint32_t* output_bytes) {
-    Stream* stream = encoder::find_stream(handle);
+BE_ERR encode_chunk(HBE_STREAM handle, uint32_t count, const int16_t* pcm, uint8_t* output, uint32_t* output_bytes) {
+    Stream* stream = find_stream(handle);
     if (stream == nullptr) return BE_ERR_INVALID_HANDLE;
     if (output == nullptr || output_bytes == nullptr || (pcm == nullptr && count != 0))
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     *output_bytes = 0;
     if (stream->flushed || count > stream->samples_per_chunk) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-
     // A value left over from an incomplete last frame is dropped.
-    const int frames = static_cast<int>(count) / stream->input_channels;
-    const int buffer_size = static_cast<int>(stream->mp3_buffer_size);
-    const int result = stream->input_channels == 2
-                           ? lame_encode_buffer_interleaved(stream->lame, pcm, frames, output, buffer_size)
-                           : lame_encode_buffer(stream->lame, pcm, pcm, frames, output, buffer_size);
-    if (result < 0) return encoder::from_lame_result(result);
-    *output_bytes = static_cast<uint32_t>(result);
+    const auto samples = count / static_cast<uint32_t>(stream->input_channels);
+    Output out{output, stream->mp3_buffer_size};
+    const BE_ERR error = stream->encoder->encode(pcm, samples, out);
+    if (error != BE_ERR_SUCCESSFUL) return error;
+    stream->first_frame.add(std::span<const uint8_t>(output, out.used));
+    *output_bytes = out.used;
     return BE_ERR_SUCCESSFUL;
 }
 
-BE_EXPORT BE_ERR beDeinitStream(HBE_STREAM handle, uint8_t* output, uint32_t* output_bytes) {
-    Stream* stream = encoder::find_stream(handle);
+BE_ERR deinit_stream(HBE_STREAM handle, uint8_t* output, uint32_t* output_bytes) {
+    Stream* stream = find_stream(handle);
     if (stream == nullptr) return BE_ERR_INVALID_HANDLE;
     if (output == nullptr || output_bytes == nullptr) return BE_ERR_INVALID_FORMAT_PARAMETERS;
     *output_bytes = 0;
     if (stream->flushed) return BE_ERR_SUCCESSFUL;  // the stream holds nothing more
-    const int result = lame_encode_flush(stream->lame, output, static_cast<int>(stream->mp3_buffer_size));
-    if (result < 0) return encoder::from_lame_result(result);
+    Output out{output, stream->mp3_buffer_size};
+    const BE_ERR error = stream->encoder->flush(out);
+    if (error != BE_ERR_SUCCESSFUL) return error;
+    stream->first_frame.add(std::span<const uint8_t>(output, out.used));
     stream->flushed = true;
-    encoder::set_last_flushed(handle);
-    *output_bytes = static_cast<uint32_t>(result);
+    set_last_flushed(handle);
+    *output_bytes = out.used;
     return BE_ERR_SUCCESSFUL;
+}
+
+BE_ERR write_info_tag(HBE_STREAM handle, const char* file_name) {
+    Stream* stream = find_stream(handle);
+    if (stream == nullptr) return BE_ERR_INVALID_HANDLE;
+    // Before the flush the tag would describe frames that never reached the file.
+    if (!stream->flushed || file_name == nullptr) return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    const std::vector<uint8_t> frame = stream->encoder->tag_frame();
+    if (frame.empty()) return BE_ERR_SUCCESSFUL;  // no frame was reserved
+    return write_tag_frame(file_name, stream->first_frame.bytes(), frame);
+}
+
+// Out of memory inside the library is an error code, never an exception
+// across the C interface.
+template <typename Call>
+BE_ERR guarded(Call call) {
+    try {
+        return call();
+    } catch (const std::bad_alloc&) {
+        return BE_ERR_NO_MORE_HANDLES;
+    }
+}
+
+}  // namespace
+}  // namespace encoder
+
+BE_EXPORT BE_ERR beInitStream(BE_CONFIG* config, uint32_t* samples, uint32_t* mp3_buffer_size, HBE_STREAM* stream) {
+    return encoder::guarded([&] { return encoder::init_stream(config, samples, mp3_buffer_size, stream); });
+}
+
+BE_EXPORT BE_ERR beEncodeChunk(HBE_STREAM handle, uint32_t count, int16_t* pcm, uint8_t* output,
+                               uint32_t* output_bytes) {
+    return encoder::guarded([&] { return encoder::encode_chunk(handle, count, pcm, output, output_bytes); });
+}
+
+BE_EXPORT BE_ERR beDeinitStream(HBE_STREAM handle, uint8_t* output, uint32_t* output_bytes) {
+    return encoder::guarded([&] { return encoder::deinit_stream(handle, output, output_bytes); });
 }
 
 BE_EXPORT BE_ERR beCloseStream(HBE_STREAM handle) {
@@ -174,19 +210,7 @@ BE_EXPORT BE_ERR beCloseStream(HBE_STREAM handle) {
 }
 
 BE_EXPORT BE_ERR beWriteInfoTag(HBE_STREAM handle, const char* file_name) {
-    Stream* stream = encoder::find_stream(handle);
-    if (stream == nullptr) return BE_ERR_INVALID_HANDLE;
-    // Before the flush the tag would describe frames that never reached the file.
-    if (!stream->flushed || file_name == nullptr) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    std::vector<uint8_t> frame(2048);
-    size_t size = lame_get_lametag_frame(stream->lame, frame.data(), frame.size());
-    if (size > frame.size()) {
-        frame.resize(size);
-        size = lame_get_lametag_frame(stream->lame, frame.data(), frame.size());
-        if (size > frame.size()) return BE_ERR_BUFFER_TOO_SMALL;
-    }
-    if (size == 0) return BE_ERR_SUCCESSFUL;  // LAME reserved no frame
-    return encoder::write_tag_frame(file_name, std::span<const uint8_t>(frame.data(), size));
+    return encoder::guarded([&] { return encoder::write_info_tag(handle, file_name); });
 }
 
 BE_EXPORT BE_ERR beWriteVBRHeader(const char* file_name) {

@@ -1,6 +1,8 @@
 #include "info_tag.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "platform/win32.h"
 
@@ -18,9 +20,7 @@ int64_t skip_id3v2(std::span<const uint8_t> head) {
 
 namespace {
 
-bool is_frame_sync(const uint8_t* bytes) { return bytes[0] == 0xFF && (bytes[1] & 0xE0) == 0xE0; }
-
-BE_ERR patch(FILE* file, std::span<const uint8_t> frame) {
+BE_ERR patch(FILE* file, std::span<const uint8_t> reserved, std::span<const uint8_t> frame) {
     uint8_t head[10] = {};
     if (std::fread(head, 1, sizeof head, file) < 2) return BE_ERR_INVALID_FORMAT;
     const int64_t offset = skip_id3v2(head);
@@ -31,9 +31,12 @@ BE_ERR patch(FILE* file, std::span<const uint8_t> frame) {
     if (length < 0 || offset > length || static_cast<uint64_t>(length - offset) < frame.size())
         return BE_ERR_INVALID_FORMAT;
 
-    uint8_t sync[2];
-    if (_fseeki64(file, offset, SEEK_SET) != 0 || std::fread(sync, 1, 2, file) != 2 || !is_frame_sync(sync))
+    std::vector<uint8_t> there(frame.size());
+    if (_fseeki64(file, offset, SEEK_SET) != 0 || std::fread(there.data(), 1, there.size(), file) != there.size())
         return BE_ERR_INVALID_FORMAT;
+    if (std::equal(there.begin(), there.end(), frame.begin())) return BE_ERR_SUCCESSFUL;
+    // Anything but the reserved frame is not ours to overwrite.
+    if (!std::equal(there.begin(), there.end(), reserved.begin())) return BE_ERR_INVALID_FORMAT;
     if (_fseeki64(file, offset, SEEK_SET) != 0) return BE_ERR_INVALID_FORMAT;
     if (std::fwrite(frame.data(), 1, frame.size(), file) != frame.size()) return BE_ERR_INVALID_FORMAT;
     return std::fflush(file) == 0 ? BE_ERR_SUCCESSFUL : BE_ERR_INVALID_FORMAT;
@@ -41,11 +44,12 @@ BE_ERR patch(FILE* file, std::span<const uint8_t> frame) {
 
 }  // namespace
 
-BE_ERR write_tag_frame(const char* windows_path, std::span<const uint8_t> frame) {
-    if (windows_path == nullptr || frame.size() < 4) return BE_ERR_INVALID_FORMAT_PARAMETERS;
+BE_ERR write_tag_frame(const char* windows_path, std::span<const uint8_t> reserved, std::span<const uint8_t> frame) {
+    if (windows_path == nullptr || frame.size() < 4 || reserved.size() != frame.size())
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
     FILE* file = win_fopen(windows_path, "r+b");
     if (file == nullptr) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    BE_ERR result = patch(file, frame);
+    BE_ERR result = patch(file, reserved, frame);
     if (std::fclose(file) != 0 && result == BE_ERR_SUCCESSFUL) result = BE_ERR_INVALID_FORMAT;
     return result;
 }

@@ -13,10 +13,10 @@ namespace encoder {
 // there is none); -1 when the tag's size field is malformed.
 int64_t skip_id3v2(std::span<const uint8_t> head);
 
-// Writes `frame` over the frame of the same size reserved at the start of the
-// MP3 file `windows_path`, after an ID3v2 tag if there is one. The file is
-// left untouched unless a frame sync stands there and the file holds the
-// whole reserved frame.
-BE_ERR write_tag_frame(const char* windows_path, std::span<const uint8_t> frame);
+// Writes `frame` over `reserved`, the frame of the same size that the stream
+// wrote at the start of the MP3 file `windows_path` (after an ID3v2 tag if
+// there is one). The file is left untouched unless it holds exactly
+// `reserved` there; when it holds `frame` already, nothing needs writing.
+BE_ERR write_tag_frame(const char* windows_path, std::span<const uint8_t> reserved, std::span<const uint8_t> frame);
 
 }  // namespace encoder

@@ -1,22 +1,37 @@
 // The open encoder streams of the library, each behind a 32-bit handle.
 #pragma once
 
-#include <lame/lame.h>
-
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <vector>
 
 #include "encoder/blade_enc.h"
+#include "stream_encoder.h"
 
 namespace encoder {
 
+// The first frame of a stream's output as it was handed out: the place
+// reserved for the tag frame.
+class FirstFrame {
+public:
+    void add(std::span<const uint8_t> output);
+    // Empty until the whole frame has passed.
+    std::span<const uint8_t> bytes() const;
+
+private:
+    std::vector<uint8_t> bytes_;
+    size_t wanted_ = 4;  // the header, then the whole frame
+    bool done_ = false;
+};
+
 struct Stream {
-    lame_t lame = nullptr;
+    std::unique_ptr<StreamEncoder> encoder;
     uint32_t samples_per_chunk = 0;  // interleaved 16-bit values per beEncodeChunk
     uint32_t mp3_buffer_size = 0;    // bytes every output buffer holds
     int input_channels = 0;
     bool flushed = false;
-    ~Stream();
+    FirstFrame first_frame;
 };
 
 // Registers `stream`; 0 when every handle is taken.

@@ -134,7 +134,7 @@ TEST_F(App, RefusedBitrateEndsTheJobWithItsError) {
 }
 
 TEST_F(App, CancelFromStandardInputWithEvents) {
-    wav("in.wav", 4);
+    wav("in.wav", 30);  // long: the encoder reads a few seconds ahead
     // "p" pauses the job as soon as it starts, "c" cancels it.
     const Outcome r = zubmp3("encode in.wav out.mp3 --events", "pc");
     EXPECT_EQ(r.status, 1);
@@ -148,7 +148,7 @@ TEST_F(App, CancelFromStandardInputWithEvents) {
 }
 
 TEST_F(App, CtrlCCancelsCleanly) {
-    wav("in.wav", 4);
+    wav("in.wav", 30);  // long: the encoder reads a few seconds ahead
     // Paused from the start, so the job is still running when SIGINT comes;
     // the output file shows that the job (and so the handler) is there.
     const Outcome r = run("{ printf p; sleep 5; } | " + shell_quote(kZubmp3) +
@@ -189,9 +189,12 @@ TEST_F(App, ProgressBarAndKeysOnATerminal) {
     EXPECT_NE(r.out.find("] 100%"), std::string::npos) << r.out;
 
     // "c" typed on the terminal cancels ("p" first holds the job). Typed
-    // ahead, the keys wait in the terminal until the job runs.
+    // ahead, the keys wait in the terminal until the job runs. The input is
+    // long: the encoder reads a few seconds ahead, and the keys must find it
+    // still reading.
+    wav("long.wav", 30);
     r = run("{ printf pc; sleep 1; } | script -qfec " +
-            shell_quote(shell_quote(kZubmp3) + " encode in.wav out.mp3; echo \"exit $?\"") + " /dev/null");
+            shell_quote(shell_quote(kZubmp3) + " encode long.wav out.mp3; echo \"exit $?\"") + " /dev/null");
     EXPECT_NE(r.out.find("error 112: User abort"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("exit 1"), std::string::npos) << r.out;
 }

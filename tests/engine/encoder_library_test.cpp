@@ -79,6 +79,7 @@ Opened open_stream(BE_CONFIG c) {
 }
 
 TEST(EncoderLibrary, ChunkAndBufferSizes) {
+    testing_support::ScopedEnv serial("ZUBMP3_ENCODER_THREADS", "1");
     struct Row {
         int32_t mode;
         uint32_t rate;
@@ -115,6 +116,21 @@ TEST(EncoderLibrary, RefusesBadConfigurations) {
     c = config(1, 0x80000000u);
     EXPECT_EQ(open_stream(c).error, BE_ERR_INVALID_FORMAT_PARAMETERS);
     EXPECT_EQ(beInitStream(nullptr, nullptr, nullptr, nullptr), BE_ERR_INVALID_FORMAT_PARAMETERS);
+}
+
+// At constant bitrate the VBR fields are not used, so no value of theirs
+// refuses the stream; with VBR on they are checked.
+TEST(EncoderLibrary, VbrFieldsAreIgnoredAtConstantBitrate) {
+    BE_CONFIG c = config(1);
+    c.dwMaxBitrate = static_cast<uint32_t>(-5);
+    c.dwVbrAbr_bps = 0xFFFFFFFFu;
+    c.nVBRQuality = 10;
+    const Opened o = open_stream(c);
+    EXPECT_EQ(o.error, BE_ERR_SUCCESSFUL);
+    beCloseStream(o.stream);
+    c = config(1, 44100, true);
+    c.dwMaxBitrate = static_cast<uint32_t>(-5);
+    EXPECT_EQ(open_stream(c).error, BE_ERR_INVALID_FORMAT_PARAMETERS);
 }
 
 TEST(EncoderLibrary, HandlesAreCheckedAndClosedExactlyOnce) {
@@ -263,6 +279,15 @@ TEST_F(EncoderConfig, VariableBitrateAndModes) {
     EXPECT_EQ(engine::setting_stereo_mode, 4);  // and kept so
     ASSERT_EQ(engine::fill_encoder_config(c, 1, 48000), 0);
     EXPECT_EQ(c.nMode, 3);  // one channel is always mono
+}
+
+TEST_F(EncoderConfig, NegativeMaximumBitrateWithoutVbrEncodes) {
+    testing_support::TempDir dir;
+    testing_support::DriveMapping drive('C', dir.path());
+    testing_support::write_wav(dir / "in.wav", {2, 44100, 16, 1, 0.5});
+    engine_testing::command("vbr", 0);
+    engine_testing::command("vbrmaxbitrate", -5);
+    EXPECT_EQ(engine_testing::run_job(drive.windows("in.wav"), drive.windows("out.mp3")), 0);
 }
 
 TEST_F(EncoderConfig, SettingChecksInOrder) {

@@ -288,8 +288,10 @@ TEST_F(Job, SecondPassfilesWhileRunningIsRefused) {
     EXPECT_FALSE(fs::exists(dir / "second.mp3"));
 }
 
+// The encoder reads a few segments of seconds ahead of its output: the
+// input is long enough to be caught while it is still being read.
 TEST_F(Job, PauseHoldsProgressAndResumeFinishes) {
-    const WavSpec spec{2, 44100, 16, 1, 5.0};
+    const WavSpec spec{2, 44100, 16, 1, 30.0};
     const std::string in = input("in.wav", spec);
     command("quality", 2);  // slower, so the job is caught while running
     ASSERT_EQ(pass_files(in, out("p.mp3")), 0);
@@ -309,7 +311,7 @@ TEST_F(Job, PauseHoldsProgressAndResumeFinishes) {
 }
 
 TEST_F(Job, CancelDuringPauseFlushesAPlayableFile) {
-    const std::string in = input("in.wav", WavSpec{2, 44100, 16, 1, 5.0});
+    const std::string in = input("in.wav", WavSpec{2, 44100, 16, 1, 30.0});
     ASSERT_EQ(pass_files(in, out("c.mp3")), 0);
     wait_for_output(dir / "c.mp3", 16384);
     command("pause");

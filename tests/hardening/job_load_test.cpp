@@ -179,12 +179,16 @@ TEST_F(JobLoad, FullDeviceEndsWithAnHonestStatus) {
 // A job cancelled at any point leaves an MP3 that mpg123 decodes without a
 // complaint: before its first chunk, while paused, and at several points of
 // the encoding.
+// The input is long: the encoder reads a few segments of seconds ahead of
+// its output, and a cancel must find it still reading.
 TEST_F(JobLoad, CancelledJobsLeaveDecodableFiles) {
     Engine engine;
     ASSERT_TRUE(engine.ok());
+    testing_support::write_wav(dir / "long.wav", {2, 44100, 16, 1, 60.0});
+    const std::string long_input = drive.windows("long.wav");
     for (const int percent : {0, 10, 35, 60, 90}) {
         const std::string name = std::to_string(percent) + "percent.mp3";
-        ASSERT_EQ(engine.pass_files(input, drive.windows(name)), 0);
+        ASSERT_EQ(engine.pass_files(long_input, drive.windows(name)), 0);
         while (engine("progress") < percent && engine("intreturn") == 1000) Sleep(1);
         if (percent == 35) engine("pause");
         engine("cancel");
