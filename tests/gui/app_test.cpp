@@ -95,7 +95,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(progress(1) > 0, kJobTimeout);
         QTest::mouseClick(row_button(1, "cancelButton"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(status(1).startsWith(QStringLiteral("Cancelled")), kJobTimeout);
-        QVERIFY(!window_->queue().running());
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->queue().running(), kJobTimeout);  // after the queued look for a next file
 
         QCOMPARE(gui_testing::decoded_frames(mp3(1)), qint64(30 * kRate));  // every sample, paused or not
         const QJsonObject whole = gui_testing::mutagen_view(mp3(1));
