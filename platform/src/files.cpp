@@ -69,6 +69,36 @@ void sync_folder(const std::string& folder) {
     }
 }
 
+int open_retrying(const std::string& host, int flags) {
+    int fd;
+    do fd = open(host.c_str(), flags, 0666);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// OPEN_ALWAYS: opens the file or creates it, and tells which through the last
+// error (ERROR_ALREADY_EXISTS for a file that was there), so that a caller can
+// take back a file that only it created.
+HANDLE open_always(const std::string& host, int flags) {
+    int fd = -1;
+    bool existed = true;
+    for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
+        fd = open_retrying(host, flags);
+        if (fd >= 0 || errno != ENOENT) break;
+        fd = open_retrying(host, flags | O_CREAT | O_EXCL);
+        existed = fd < 0;
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    // A dangling symbolic link: its target is created, but the name was there.
+    if (fd < 0 && errno == EEXIST) existed = true, fd = open_retrying(host, flags | O_CREAT);
+    if (fd < 0) {
+        set_error_from_errno(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return new FileHandle(fd);
+}
+
 }  // namespace
 
 DWORD GetFileAttributesA(const char* path) {
@@ -243,17 +273,16 @@ HANDLE CreateFileA(const char* path, DWORD access, DWORD /*share_mode*/, void* /
     if (!host) return INVALID_HANDLE_VALUE;
     const bool reads = (access & GENERIC_READ) != 0;
     const bool writes = (access & GENERIC_WRITE) != 0;
-    int flags = O_CLOEXEC | (reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY);
+    // No access at all opens the file for its metadata only.
+    int flags = O_CLOEXEC | (reads && writes ? O_RDWR : writes ? O_WRONLY : reads ? O_RDONLY : O_PATH);
     switch (creation_disposition) {
         case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
         case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
         case OPEN_EXISTING: break;
-        case OPEN_ALWAYS: flags |= O_CREAT; break;
+        case OPEN_ALWAYS: return open_always(*host, flags);
         default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
     }
-    int fd;
-    do fd = open(host->c_str(), flags, 0666);
-    while (fd < 0 && errno == EINTR);
+    const int fd = open_retrying(*host, flags);
     if (fd < 0) {
         set_error_from_errno(errno);
         return INVALID_HANDLE_VALUE;
@@ -297,6 +326,19 @@ BOOL SetEndOfFile(HANDLE file) {
 }
 
 namespace platform::detail {
+int file_descriptor(HANDLE handle) {
+    const FileHandle* file = as_file(handle);
+    return file == nullptr ? -1 : file->fd;
+}
+
+int release_file_descriptor(HANDLE handle) {
+    FileHandle* file = as_file(handle);
+    if (file == nullptr) return -1;
+    const int fd = file->fd;
+    delete file;
+    return fd;
+}
+
 BOOL close_file_handle(Handle* handle) {
     auto* file = static_cast<FileHandle*>(handle);
     const int result = close(file->fd);

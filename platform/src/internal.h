@@ -16,6 +16,11 @@ inline void set_error_from_errno(int error) { SetLastError(error_from_errno(erro
 // answers nullopt for a null, empty or unmappable path.
 std::optional<std::string> host_path(const char* windows_path);
 
+// The descriptor behind a file HANDLE (-1 for anything else); the release
+// form also ends the HANDLE, leaving the descriptor open to its new owner.
+int file_descriptor(HANDLE handle);
+int release_file_descriptor(HANDLE handle);
+
 // What a HANDLE points to.
 struct Handle {
     enum class Kind { file, thread } kind;

@@ -87,6 +87,8 @@ constexpr DWORD FILE_END = 2;
 constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFFu;
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintptr_t{0});
 
+// Access 0 opens for the file's information only. OPEN_ALWAYS sets the last
+// error to ERROR_ALREADY_EXISTS when the file was there, else to 0.
 HANDLE CreateFileA(const char* path, DWORD access, DWORD share_mode, void* security_attributes,
                    DWORD creation_disposition, DWORD flags, HANDLE template_file);
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD move_method);
@@ -94,10 +96,36 @@ BOOL SetEndOfFile(HANDLE file);
 // Closes a file handle or releases a thread handle (the thread runs on).
 BOOL CloseHandle(HANDLE handle);
 
+// Identity of an open file: two handles whose volume serial number and file
+// index are equal refer to one file, whatever names (links) led to it.
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;  // directory, read-only or normal (hidden belongs to a name)
+    FILETIME ftCreationTime;  // the last status change here
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;  // the device
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;  // the inode
+    DWORD nFileIndexLow;
+};
+BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* information);
+// Removes an empty folder.
+BOOL RemoveDirectoryA(const char* path);
+
 // C library buffered files on ANSI Windows paths (the CRT's fopen), and the
 // CRT's 64-bit positioning.
 FILE* win_fopen(const char* path, const char* mode);
 int _fseeki64(FILE* file, int64_t offset, int origin);
+// A C descriptor that takes the file handle over: the handle is not used or
+// closed afterwards, closing the descriptor (or its stream) closes the file.
+int _open_osfhandle(intptr_t handle, int flags);
+FILE* _fdopen(int descriptor, const char* mode);
 int64_t _ftelli64(FILE* file);
 
 // ---- Threads and process ----
