@@ -1,5 +1,6 @@
-// File identity and the CRT's bridge from file handles to streams; removing
-// folders.
+// File identity and locks, the CRT's bridge from file handles to streams,
+// removing folders.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,6 +53,40 @@ BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
     info->nFileIndexHigh = high_word(inode);
     info->nFileIndexLow = low_word(inode);
     return TRUE;
+}
+
+namespace {
+
+// Byte-range locks of the open file (not of the process), so a second open
+// of the file conflicts even within one process, as on Windows.
+BOOL set_lock(HANDLE file, short type, DWORD offset_low, DWORD offset_high, DWORD bytes_low, DWORD bytes_high) {
+    const int fd = platform::detail::file_descriptor(file);
+    if (fd < 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    const uint64_t start = uint64_t{offset_high} << 32 | offset_low;
+    const uint64_t length = uint64_t{bytes_high} << 32 | bytes_low;
+    struct flock range {};
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    range.l_start = static_cast<off_t>(start & INT64_MAX);
+    range.l_len = length >= static_cast<uint64_t>(INT64_MAX) ? 0 : static_cast<off_t>(length);  // 0: to any end
+    if (fcntl(fd, F_OFD_SETLK, &range) != 0) {
+        SetLastError(errno == EACCES || errno == EAGAIN ? ERROR_LOCK_VIOLATION : platform::detail::error_from_errno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+BOOL LockFile(HANDLE file, DWORD offset_low, DWORD offset_high, DWORD bytes_low, DWORD bytes_high) {
+    return set_lock(file, F_WRLCK, offset_low, offset_high, bytes_low, bytes_high);
+}
+
+BOOL UnlockFile(HANDLE file, DWORD offset_low, DWORD offset_high, DWORD bytes_low, DWORD bytes_high) {
+    return set_lock(file, F_UNLCK, offset_low, offset_high, bytes_low, bytes_high);
 }
 
 BOOL RemoveDirectoryA(const char* path) {

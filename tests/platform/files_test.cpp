@@ -239,6 +239,25 @@ TEST_F(FilesTest, StreamTakesAFileHandleOver) {
     EXPECT_EQ(_open_osfhandle(reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE), 0), -1);
 }
 
+TEST_F(FilesTest, LockHoldsOffASecondOpenOfTheFile) {
+    const std::string path = win("locked.mp3");
+    HANDLE first = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    HANDLE second = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    ASSERT_NE(first, INVALID_HANDLE_VALUE);
+    ASSERT_NE(second, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(LockFile(first, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF));
+    EXPECT_FALSE(LockFile(second, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF));  // in the same process too
+    EXPECT_EQ(GetLastError(), ERROR_LOCK_VIOLATION);
+    // The lock goes with the descriptor that takes the handle over, and ends with it.
+    FILE* stream = _fdopen(_open_osfhandle(reinterpret_cast<intptr_t>(first), 0), "wb");
+    ASSERT_NE(stream, nullptr);
+    EXPECT_FALSE(LockFile(second, 0, 0, 1, 0));
+    fclose(stream);
+    EXPECT_TRUE(LockFile(second, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF));
+    EXPECT_TRUE(UnlockFile(second, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF));
+    CloseHandle(second);
+}
+
 TEST_F(FilesTest, RemoveDirectoryTakesOnlyEmptyFolders) {
     fs::create_directories(dir_ / "a" / "b");
     EXPECT_FALSE(RemoveDirectoryA(win("a").c_str()));
