@@ -105,6 +105,12 @@ int _open_osfhandle(intptr_t handle, int /*flags*/) {
     return fd;
 }
 
+int _close(int fd) {
+    const int result = close(fd);
+    if (result != 0) set_error_from_errno(errno);
+    return result;
+}
+
 FILE* _fdopen(int fd, const char* mode) {
     FILE* file = fdopen(fd, mode);
     if (file == nullptr) set_error_from_errno(errno);

@@ -133,6 +133,7 @@ int _fseeki64(FILE* file, int64_t offset, int origin);
 // closed afterwards, closing the descriptor (or its stream) closes the file.
 int _open_osfhandle(intptr_t handle, int flags);
 FILE* _fdopen(int descriptor, const char* mode);
+int _close(int descriptor);
 int64_t _ftelli64(FILE* file);
 
 // ---- Threads and process ----
