@@ -173,6 +173,19 @@ TEST_F(App, ControlChecksRefuseBeforeAnyJob) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("error 2: The input file is the same as the output"), std::string::npos) << r.err;
 
+    // The same file under another name: a symbolic link, a hard link, a
+    // longer spelling of the path. The input stays whole.
+    const std::string before = slurp(dir / "in.wav");
+    fs::create_symlink("in.wav", dir / "soft.mp3");
+    fs::create_hard_link(dir / "in.wav", dir / "hard.mp3");
+    fs::create_directory(dir / "sub");
+    for (const char* output : {"soft.mp3", "hard.mp3", "sub/../in.wav"}) {
+        r = zubmp3(std::string("encode in.wav ") + output + " --events");
+        EXPECT_EQ(r.status, 1) << output;
+        EXPECT_EQ(r.out, "ErrorCode 2 The input file is the same as the output\n") << output;
+    }
+    EXPECT_EQ(slurp(dir / "in.wav"), before);
+
     r = zubmp3("encode in.wav out.mp3 --priority 4");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("error 12: Invalid priority level"), std::string::npos) << r.err;
