@@ -162,6 +162,16 @@ TEST_F(App, CtrlCCancelsCleanly) {
     EXPECT_EQ(events[events.size() - 1], "exit 1");
 }
 
+TEST_F(App, AnOutputThatNamesAFolderHasNoFileName) {
+    wav("in.wav");
+    for (const char* output : {"newdir/", "newdir/.", "./"}) {
+        const Outcome r = zubmp3(std::string("encode in.wav ") + output + " --events");
+        EXPECT_EQ(r.status, 1) << output;
+        EXPECT_EQ(r.out, "ErrorCode 110 Destination filename is missing\nFinished\nProgress 100\n") << output;
+        EXPECT_FALSE(fs::exists(dir / "newdir")) << output;
+    }
+}
+
 TEST_F(App, ControlChecksRefuseBeforeAnyJob) {
     wav("in.wav");
     Outcome r = zubmp3("encode missing.wav out.mp3 --events");
