@@ -37,8 +37,9 @@ OutputFile::Opened OutputFile::open(const char* path) {
         return Opened::cannot_open;
     }
     identity_ = facts_of(info).identity;
-    // Another job writing this file would interleave its frames with ours.
-    if (LockFile(handle_, 0, 0, kWholeFile, kWholeFile) == FALSE) {
+    // Another job writing this file would interleave its frames with ours. A
+    // file system without locks is no reason to refuse the job.
+    if (LockFile(handle_, 0, 0, kWholeFile, kWholeFile) == FALSE && GetLastError() == ERROR_LOCK_VIOLATION) {
         abandon();
         return Opened::in_use;
     }
