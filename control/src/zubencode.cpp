@@ -1,6 +1,5 @@
 // ZUBEncode: the encode methods, the status poll, error reporting and the
 // control's lifecycle.
-#include <algorithm>
 #include <chrono>
 
 #include "error_table.h"
@@ -128,13 +127,14 @@ void ZUBEncode::Impl::EndWatch_Timer() {
 
 // The end watch runs while the job may end before the next poll: from its
 // start (a refused or a short job) until the first poll, and again once the
-// progress so far says that the rest takes less than two poll intervals. A
-// long job is watched only by the poll most of the time.
+// progress so far says that the rest takes less than two poll intervals, or
+// has reached a finished job's own figure (a long or a resumed job). Most of
+// a long job is watched by the poll alone.
 void ZUBEncode::Impl::watch_for_end(Long progress) {
-    bool near = false;
-    if (progress > 0) {
+    bool near = progress >= kLastProgress;
+    if (!near && progress > 0) {
         const auto elapsed = std::chrono::steady_clock::now() - job_started;
-        near = elapsed * std::max(kLastProgress - progress, 0) / progress < 2 * kPollInterval;
+        near = elapsed * (kLastProgress - progress) / progress < 2 * kPollInterval;
     }
     loop.set_timer_enabled(EndWatch, near);
 }
