@@ -18,38 +18,40 @@ constexpr Long kNoGenre = 255;
 constexpr Long kListedNoGenre = 148;
 
 const std::map<Long, std::string> kV1WriteResults = {
-    {1, "the file cannot be opened for writing"},
+    {1, "the file cannot be opened for writing, or is not a regular file"},
     {2, "the end of the file cannot be read"},
     {3, "the file is shorter than a tag"},
     {4, "the file is read-only"},
     {5, "the record could not be written"},
+    {6, "the file has other hard links and a new file cannot be given its owner and group"},
 };
 
 const std::map<Long, std::string> kV2WriteResults = {
     {1, "the file is read-only"},
-    {2, "no temporary file can be made in the control's folder"},
+    {2, "no new file can be made in the file's folder"},
     {3, "the old tag cannot be read"},
-    {4, "the temporary file cannot be reopened"},
-    {5, "the file cannot be opened for reading"},
-    {6, "the temporary file cannot be opened for appending"},
-    {7, "the new file cannot be copied over the old one"},
+    {5, "the file cannot be opened for reading, or is not a regular file"},
+    {7, "the new file cannot take the place of the old one"},
     {8, "a frame of the old tag is larger than 64000 bytes"},
-    {9, "the temporary file could not be written whole"},
+    {9, "the new file could not be written whole"},
+    {10, "a new file cannot be given the file's owner and group"},
 };
 
 const std::map<Long, std::string> kV1RemoveResults = {
-    {1, "the file cannot be opened"},
+    {1, "the file cannot be opened, or is not a regular file"},
     {3, "the file is shorter than a tag"},
     {4, "the file is read-only"},
     {5, "the file could not be cut"},
+    {6, "the file has other hard links and a new file cannot be given its owner and group"},
 };
 
 const std::map<Long, std::string> kV2RemoveResults = {
     {1, "the file is read-only"},
-    {3, "no temporary file can be made in the control's folder"},
-    {4, "the file or its tag cannot be read"},
-    {5, "the new file cannot be copied over the old one"},
-    {6, "the temporary file could not be written whole"},
+    {3, "no new file can be made in the file's folder"},
+    {4, "the file or its tag cannot be read, or it is not a regular file"},
+    {5, "the new file cannot take the place of the old one"},
+    {6, "the new file could not be written whole"},
+    {7, "a new file cannot be given the file's owner and group"},
 };
 
 int tag_method_failed(const std::string& method, Long result, const std::string& meaning) {

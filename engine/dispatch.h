@@ -18,13 +18,16 @@ using CommandHandler = int32_t (*)(const CommandArgs& args);
 struct Command {
     std::string_view word;
     CommandHandler handler;
+    int32_t failed = 0;  // answered when the handler cannot finish (no memory): nothing crosses interface1
 };
 
 // Each module keeps its own part of the table.
 std::span<const Command> encoding_commands();  // engine/encoding_commands.cpp
 std::span<const Command> tag_commands();        // engine/id3/tag_commands.cpp
 
-// The handler for `word` (exact byte match), or nullptr.
+// The entry for `word` (exact byte match), or nullptr.
+const Command* find_command_entry(std::string_view word);
+// Its handler, or nullptr.
 CommandHandler find_command(std::string_view word);
 
 // Argument helpers for handlers.

@@ -8,6 +8,7 @@ add_library(zubmp3_fuzz_id3 STATIC
   ${PROJECT_SOURCE_DIR}/engine/id3/id3v2_fields.cpp
   ${PROJECT_SOURCE_DIR}/engine/id3/id3v2_reader.cpp
   ${PROJECT_SOURCE_DIR}/engine/id3/id3v2_tag.cpp
+  ${PROJECT_SOURCE_DIR}/engine/id3/id3v2_text.cpp
   ${PROJECT_SOURCE_DIR}/engine/id3/id3v2_writer.cpp
   ${PROJECT_SOURCE_DIR}/engine/id3/tag_files.cpp)
 target_compile_options(zubmp3_fuzz_id3 PUBLIC ${zubmp3_fuzz_flags})

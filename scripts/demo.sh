@@ -31,3 +31,6 @@ step "Writing the tags"
 step "Tags of $out/demo.mp3"
 "$zubmp3" tags "$out/demo.mp3"
 printf '\nDone: %s (%s bytes)\n' "$out/demo.mp3" "$(stat -c %s "$out/demo.mp3")"
+if [ -x build/bin/zubmp3-gui ]; then
+  printf 'The desktop application, with this file queued: build/bin/zubmp3-gui %s\n' "$out/demo.wav"
+fi

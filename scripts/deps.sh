@@ -9,6 +9,7 @@ packages=(
   libmp3lame-dev libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
   lame ffmpeg mpg123 python3 python3-mutagen eyed3 id3v2
+  qt6-base-dev xvfb xauth
 )
 
 missing=()

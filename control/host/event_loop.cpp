@@ -1,11 +1,14 @@
 // The event loop of one thread. Posted work may come from any thread; timers
 // belong to the loop's own thread. A timer whose tick is running is not ticked
 // again by a loop nested inside that tick (a modal dialog in an event handler),
-// so one control never reports the same end of a job twice.
+// so one control never reports the same end of a job twice. Another loop may
+// drive this one: it is woken through the wake handler and asks when the next
+// timer is due.
 #include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "zubmp3/host.h"
@@ -30,6 +33,21 @@ struct __attribute__((visibility("hidden"))) EventLoop::State {
 
     std::map<TimerId, Timer> timers;  // the loop's thread only
     TimerId next_timer = 1;
+
+    std::mutex wake_mutex;  // guards `wake_handler` and is held while it runs
+    std::function<void()> wake_handler;
+    void call_wake_handler() {
+        std::lock_guard lock(wake_mutex);
+        if (wake_handler) wake_handler();
+    }
+
+    // The earliest due time of the timers that may tick now, if any.
+    std::optional<Clock::time_point> next_due() const {
+        std::optional<Clock::time_point> earliest;
+        for (const auto& [id, timer] : timers)
+            if (timer.enabled && !timer.running && (!earliest || timer.due < *earliest)) earliest = timer.due;
+        return earliest;
+    }
 
     // Runs posted work, then due timers, checking `stop` after each piece.
     // Returns true when `stop` held.
@@ -87,8 +105,7 @@ bool EventLoop::State::run_pending(const std::function<bool()>& stop) {
 }
 
 void EventLoop::State::wait(Clock::time_point deadline, bool wake_on_quit) {
-    for (const auto& [id, timer] : timers)
-        if (timer.enabled && !timer.running && timer.due < deadline) deadline = timer.due;
+    if (const auto due = next_due(); due && *due < deadline) deadline = *due;
     std::unique_lock lock(mutex);
     wake.wait_until(lock, deadline, [&] { return !posted.empty() || (wake_on_quit && quit_requested); });
 }
@@ -118,6 +135,7 @@ void EventLoop::set_timer_enabled(TimerId id, bool enabled) {
     // Enabling a stopped timer starts a full period; enabling a running one changes nothing.
     if (enabled && !timer.enabled) timer.due = Clock::now() + timer.period;
     timer.enabled = enabled;
+    if (enabled) state_->call_wake_handler();
 }
 
 void EventLoop::remove_timer(TimerId id) { state_->timers.erase(id); }
@@ -128,6 +146,7 @@ void EventLoop::post(std::function<void()> work) {
         state_->posted.push_back(std::move(work));
     }
     state_->wake.notify_one();
+    state_->call_wake_handler();
 }
 
 void EventLoop::quit() {
@@ -165,5 +184,18 @@ bool EventLoop::run_until(const std::function<bool()>& done, std::chrono::millis
 }
 
 void EventLoop::process_pending() { state_->run_pending(nullptr); }
+
+std::optional<std::chrono::milliseconds> EventLoop::time_until_next_timer() const {
+    const auto due = state_->next_due();
+    if (!due) return std::nullopt;
+    const auto left = *due - Clock::now();
+    if (left <= Clock::duration::zero()) return std::chrono::milliseconds(0);
+    return std::chrono::ceil<std::chrono::milliseconds>(left);
+}
+
+void EventLoop::set_wake_handler(std::function<void()> wake) {
+    std::lock_guard lock(state_->wake_mutex);
+    state_->wake_handler = std::move(wake);
+}
 
 }  // namespace zubmp3

@@ -13,6 +13,10 @@ namespace {
 constexpr size_t kV1FieldRoom = 300;  // blanks handed out for each ID3v1 text
 constexpr Long kLastGenre = 148;
 constexpr Long kFieldRoomExtra = 10;  // an ID3v2 field gets its size plus this
+// The engine builds the new file of an ID3v2 write or removal beside the
+// file itself when no folder is named; a folder named by another caller of
+// the shared engine is cleared.
+const Text kBesideTheFile;
 
 // Runtime errors of the automation platform, raised where sizing an ID3v2
 // field's buffer goes wrong.
@@ -166,7 +170,7 @@ Long ZUBEncode::Write_ID3_v2_tag(const Text& filename, const Text& Track, const 
                                  const Text& OriginalArtist, const Text& Composer) {
     const TagConversation conversation;
     MP3Class& bridge = impl_->engine();
-    send_copy(bridge, u"definetempfolder", Globais::ControlFolder);
+    send_copy(bridge, u"definetempfolder", kBesideTheFile);
     send_number(bridge, u"v2cleanup");
     const Text* const values[12] = {&Composer, &OriginalArtist, &Copyright, &URL, &EncodedBy, &Comment,
                                     &Genre,    &Year,           &Album,     &Artist, &Title,   &Track};
@@ -179,7 +183,7 @@ Long ZUBEncode::Write_ID3_v2_tag(const Text& filename, const Text& Track, const 
 Long ZUBEncode::Remove_ID3V2_tag(const Text& filename) {
     const TagConversation conversation;
     MP3Class& bridge = impl_->engine();
-    send_copy(bridge, u"definetempfolder", Globais::ControlFolder);
+    send_copy(bridge, u"definetempfolder", kBesideTheFile);
     return send_copy(bridge, u"remove_id3v2_tag", filename);
 }
 

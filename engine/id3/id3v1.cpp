@@ -1,11 +1,10 @@
 #include "id3v1.h"
 
-#include <cstdio>
 #include <cstring>
+#include <span>
 
 #include "../file_helpers.h"
 #include "genre_names.h"
-#include "platform/win32.h"
 #include "tag_files.h"
 
 namespace engine {
@@ -24,23 +23,26 @@ constexpr size_t kTextWidth = 30;
 constexpr size_t kYearWidth = 4;
 constexpr size_t kShortCommentWidth = 28;
 
-// Opens `path` and reads its last 128 bytes. 0 read, 1 cannot open, 2 fewer
-// than 128 bytes came back, 3 the file is shorter than 128 bytes. On 0 and 2
-// the file stays open in `*file` with its length in `*length`.
-int32_t read_last_record(const char* path, const char* mode, FILE** file, int64_t* length,
-                         uint8_t (&record)[kId3v1RecordSize]) {
-    *file = win_fopen(path, mode);
-    if (*file == nullptr) return 1;
-    *length = _fseeki64(*file, 0, SEEK_END) == 0 ? _ftelli64(*file) : -1;
-    if (*length < static_cast<int64_t>(kId3v1RecordSize)) {
-        std::fclose(*file);
-        *file = nullptr;
-        return 3;
+// Reads the last 128 bytes of `file`. 0 read, 1 the file did not open, 2
+// fewer than 128 bytes came back, 3 the file is shorter than 128 bytes.
+int32_t read_last_record(const TagFile& file, int64_t& length, uint8_t (&record)[kId3v1RecordSize]) {
+    if (!file.is_open()) return 1;
+    length = file.length();
+    if (length < static_cast<int64_t>(kId3v1RecordSize)) return 3;
+    return file.read_at(length - static_cast<int64_t>(kId3v1RecordSize), record, kId3v1RecordSize) ? 0 : 2;
+}
+
+// A file with other names (hard links) is not changed in place: like an ID3v2
+// write, a write or removal gives this name a new file, with the first `keep`
+// bytes of the old one and then `tail`, and the other names keep the file as
+// it was. 0, 5 (not done: the file is as it was) or 6 (the owner and group
+// cannot be kept).
+int32_t rewrite_whole(const TagFile& file, int64_t keep, std::span<const uint8_t> tail) {
+    switch (replace_file(file, nullptr, {}, 0, keep, tail)) {
+        case Replaced::ok: return 0;
+        case Replaced::owner_not_kept: return 6;
+        default: return 5;
     }
-    if (_fseeki64(*file, *length - static_cast<int64_t>(kId3v1RecordSize), SEEK_SET) != 0 ||
-        std::fread(record, 1, kId3v1RecordSize, *file) != kId3v1RecordSize)
-        return 2;
-    return 0;
 }
 
 bool has_marker(const uint8_t (&record)[kId3v1RecordSize]) { return std::memcmp(record, "TAG", 3) == 0; }
@@ -90,63 +92,47 @@ void render_id3v1_record(uint8_t (&record)[kId3v1RecordSize]) {
     record[127] = static_cast<uint8_t>(v1_genre);        // 127 genre
 }
 
-// The last 128 bytes of a file opened for reading only, closed again.
-static int32_t read_tail(const char* path, int64_t* length, uint8_t (&record)[kId3v1RecordSize]) {
-    FILE* file = nullptr;
-    const int32_t result = read_last_record(path, "rb", &file, length, record);
-    if (file != nullptr) std::fclose(file);
-    return result;
-}
-
 int32_t read_id3v1_tag(const char* path) {
+    const TagFile file(path, false);
     int64_t length = 0;
     uint8_t record[kId3v1RecordSize];
-    const int32_t result = read_tail(path, &length, record);
+    const int32_t result = read_last_record(file, length, record);
     if (result != 0) return result;
     return parse_id3v1_record(record) ? 0 : 2;
 }
 
 int32_t write_id3v1_tag(const char* path) {
     if (is_read_only_file(path)) return 4;
-    FILE* file = nullptr;
+    const TagFile file(path, true);
     int64_t length = 0;
     uint8_t old_record[kId3v1RecordSize];
-    const int32_t result = read_last_record(path, "r+b", &file, &length, old_record);
-    if (result != 0) {
-        if (file != nullptr) std::fclose(file);
-        return result;
-    }
+    if (const int32_t result = read_last_record(file, length, old_record); result != 0) return result;
     // An existing record is overwritten in place; otherwise one is appended.
     const bool replace = has_marker(old_record);
     const int64_t position = replace ? length - static_cast<int64_t>(kId3v1RecordSize) : length;
     uint8_t record[kId3v1RecordSize];
     render_id3v1_record(record);
+    if (file.links() > 1) return rewrite_whole(file, position, record);
 
-    bool written = _fseeki64(file, position, SEEK_SET) == 0 &&
-                   std::fwrite(record, 1, kId3v1RecordSize, file) == kId3v1RecordSize && std::fflush(file) == 0;
-    if (!written && replace && _fseeki64(file, position, SEEK_SET) == 0) {
-        std::fwrite(old_record, 1, kId3v1RecordSize, file);  // put the old record back
-        std::fflush(file);
-    }
-    written = std::fclose(file) == 0 && written;
-    if (written) return 0;
-    // A record that could not be appended whole is taken off again.
-    if (!replace) truncate_file(path, length);
+    if (file.write_at(position, record, kId3v1RecordSize)) return 0;
+    // Not written whole: the old record goes back, or the part appended comes off.
+    if (replace)
+        file.write_at(position, old_record, kId3v1RecordSize);
+    else
+        file.cut(length);
     return 5;
 }
 
 int32_t remove_id3v1_tag(const char* path) {
     if (is_read_only_file(path)) return 4;
+    const TagFile file(path, true);
     int64_t length = 0;
     uint8_t record[kId3v1RecordSize];
-    const int32_t result = read_tail(path, &length, record);
-    if (result != 0) return result;
+    if (const int32_t result = read_last_record(file, length, record); result != 0) return result;
     if (!has_marker(record)) return 2;
-    switch (truncate_file(path, length - static_cast<int64_t>(kId3v1RecordSize))) {
-        case 0: return 0;
-        case 1: return 1;
-        default: return 5;
-    }
+    const int64_t rest = length - static_cast<int64_t>(kId3v1RecordSize);
+    if (file.links() > 1) return rewrite_whole(file, rest, {});
+    return file.cut(rest) ? 0 : 5;
 }
 
 }  // namespace engine

@@ -30,12 +30,17 @@ void render_id3v1_record(uint8_t (&record)[kId3v1RecordSize]);
 
 // "getid3v1": 0 read, 1 cannot open, 2 no tag, 3 shorter than 128 bytes.
 int32_t read_id3v1_tag(const char* path);
+// The readers and writers open regular files only ("cannot open" for a
+// folder, device, FIFO or socket). A file with other hard links is given a
+// new file under the name written to; the other names keep the old one.
 // "setid3v1": 0 written, 1 cannot open, 2 cannot read the last 128 bytes,
 // 3 shorter than 128 bytes, 4 read-only, 5 the record could not be written
-// (the file is left as it was).
+// (the file is left as it was), 6 a new file could not be given the file's
+// owner and group (hard links only).
 int32_t write_id3v1_tag(const char* path);
 // "removeid3v1": 0 removed, 1 cannot open, 2 no tag, 3 shorter than 128
-// bytes, 4 read-only (the file is not opened), 5 the file could not be cut.
+// bytes, 4 read-only (the file is not opened), 5 the file could not be cut,
+// 6 as for "setid3v1".
 int32_t remove_id3v1_tag(const char* path);
 
 }  // namespace engine

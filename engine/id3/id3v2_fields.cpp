@@ -1,5 +1,7 @@
 #include "id3v2_fields.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "../engine_state.h"
@@ -38,7 +40,7 @@ int32_t release_id3v2_fields() {
     return tag_alloc_count.load();
 }
 
-void store_field_text(int slot, std::string_view text, size_t extra, int32_t size, bool keep_size) {
+void store_field_text(int slot, std::string_view text, size_t extra) {
     id3v2_field& field = id3v2_fields[slot];
     tag_free(field.text);
     field.text = static_cast<char*>(tag_alloc(text.size() + 1 + extra));
@@ -46,7 +48,8 @@ void store_field_text(int slot, std::string_view text, size_t extra, int32_t siz
         std::memcpy(field.text, text.data(), text.size());
         field.text[text.size()] = '\0';
     }
-    if (!keep_size) field.size = field.text != nullptr ? size : 0;
+    const size_t size = std::min<size_t>(text.size(), INT32_MAX);
+    field.size = field.text != nullptr ? static_cast<int32_t>(size) : 0;
 }
 
 char* extract_frame_value(const uint8_t* content, size_t n, int kind) {

@@ -38,9 +38,9 @@ int slot_of_frame(std::string_view id);
 int32_t release_id3v2_fields();
 
 // Puts a copy of `text` (and `extra` spare bytes) into `slot`, giving back the
-// text it held. `size` is what the slot's size word answers afterwards; with
-// keep_size the size is left alone.
-void store_field_text(int slot, std::string_view text, size_t extra, int32_t size, bool keep_size = false);
+// text it held. The slot's size word then answers the text's length, so the
+// size word and the getter never disagree.
+void store_field_text(int slot, std::string_view text, size_t extra);
 
 // The value in a frame's content of `n` bytes, as a zero-terminated text from
 // tag_alloc (the caller owns it):

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "../engine_state.h"
 #include "genre_names.h"
@@ -26,16 +28,6 @@ std::string_view numbered_genre(std::string_view digits) {
     return number < kUnknownGenre ? genre_names[number] : std::string_view{};
 }
 
-void store_value(int slot, const char* value) {
-    std::string_view text(value);
-    std::string genre;
-    if (slot == kGenre) {
-        genre = genre_from_tcon(text);
-        text = genre;
-    }
-    store_field_text(slot, text, 0, static_cast<int32_t>(text.size()));
-}
-
 }  // namespace
 
 std::string genre_from_tcon(std::string_view value) {
@@ -56,6 +48,26 @@ std::string genre_from_tcon(std::string_view value) {
     return std::string(first.empty() ? value : first);
 }
 
+int field_slot_of(const Frame23& frame) {
+    const int slot = slot_of_frame(frame.name());
+    if (slot != kComment && slot != kUrl) return slot;
+    if (!frame.readable) return -1;
+    const auto empty = has_empty_description(frame.name(), ByteSpan(frame.content).subspan(frame.payload));
+    return empty && *empty ? slot : -1;
+}
+
+FieldReading read_field_value(int slot, const Frame23& frame) {
+    if (!frame.readable) return {{}, true};
+    const auto flat = flatten_to_latin1(frame.name(), ByteSpan(frame.content).subspan(frame.payload));
+    if (!flat) return {{}, true};
+    char* value = extract_frame_value(flat->bytes.data(), flat->bytes.size(), slot_frames[slot].kind);
+    if (value == nullptr) throw std::bad_alloc();
+    FieldReading reading{value, flat->lossy};
+    tag_free(value);
+    if (slot == kGenre) reading.text = genre_from_tcon(reading.text);
+    return reading;
+}
+
 int32_t read_id3v2_tag_bytes(ByteSpan tag) {
     Id3v2Header header;
     switch (parse_id3v2_header(tag, header)) {
@@ -63,54 +75,71 @@ int32_t read_id3v2_tag_bytes(ByteSpan tag) {
         case HeaderCheck::invalid: return kReadDamaged;
         case HeaderCheck::ok: break;
     }
-    Bytes area;
-    if (!id3v2_frame_area(tag, header, area)) return kReadDamaged;
-    const bool tag_unsynchronised = header.flags & 0x80;
-    FrameWalker walker(area, header.major);
+    Bytes scratch;
+    const auto area = id3v2_frame_area(tag, header, scratch);
+    if (!area) return kReadDamaged;
+    bool seen[kId3v2SlotCount] = {};
+    FrameWalker walker(*area, header.major);
     RawFrame raw;
+    // A damaged frame ends the walk; what was read before it stays.
     while (walker.next(raw)) {
-        if (raw.size < 0 || static_cast<uint64_t>(raw.size) > walker.room(raw)) break;
-        const ByteSpan content = walker.take(raw);
-        const auto frame = to_v23_frame(header.major, tag_unsynchronised, raw, content);
-        if (!frame || !frame->readable) continue;
-        const std::string_view id(frame->id, 4);
-        const int slot = slot_of_frame(id);
-        if (slot < 0 || id3v2_fields[slot].text != nullptr) continue;  // the first of duplicates wins
-        const auto flat = flatten_to_latin1(id, ByteSpan(frame->content).subspan(frame->payload));
-        if (!flat) continue;
-        char* value = extract_frame_value(flat->data(), flat->size(), slot_frames[slot].kind);
-        if (value == nullptr) continue;
-        store_value(slot, value);
-        tag_free(value);
+        // Only the frames of the twelve fields are converted, so that a large
+        // picture is never copied.
+        if (slot_of_frame(v23_id_of(header.major, raw.id)) < 0) continue;
+        const auto frame = to_v23_frame(header.major, header.flags & 0x80, raw);
+        if (!frame) continue;
+        const int slot = field_slot_of(*frame);
+        if (slot < 0 || seen[slot]) continue;  // the first of duplicates is the field
+        seen[slot] = true;
+        const FieldReading reading = read_field_value(slot, *frame);
+        store_field_text(slot, reading.text, 0);
     }
     return kReadOk;
 }
 
-int32_t read_id3v2_tag(const char* path) {
-    release_id3v2_fields();
-    FILE* file = win_fopen(path, "rb");
+namespace {
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+
+// The whole tag at the start of the file, or a result other than kReadOk.
+int32_t load_tag(const char* path, Bytes& tag) {
+    const std::unique_ptr<FILE, FileCloser> file(win_fopen_file(path, "rb"));
     if (file == nullptr) return kReadCannotOpen;
-    int32_t result = kReadOk;
     uint8_t head[kId3v2HeaderSize];
     Id3v2Header header;
-    const size_t got = std::fread(head, 1, sizeof head, file);
-    const int64_t length = _fseeki64(file, 0, SEEK_END) == 0 ? _ftelli64(file) : -1;
+    const size_t got = std::fread(head, 1, sizeof head, file.get());
     switch (parse_id3v2_header(ByteSpan(head, got), header)) {
-        case HeaderCheck::absent: result = kReadNoTag; break;
-        case HeaderCheck::invalid: result = kReadDamaged; break;
-        case HeaderCheck::ok:
-            // The tag is read whole only when the file really holds it.
-            if (length < 0 || kId3v2HeaderSize + header.size > static_cast<uint64_t>(length)) result = kReadDamaged;
-            break;
+        case HeaderCheck::absent: return kReadNoTag;
+        case HeaderCheck::invalid: return kReadDamaged;
+        case HeaderCheck::ok: break;
     }
+    // The tag is read whole only when the file really holds it.
+    const int64_t length = _fseeki64(file.get(), 0, SEEK_END) == 0 ? _ftelli64(file.get()) : -1;
+    if (length < 0 || kId3v2HeaderSize + header.size > static_cast<uint64_t>(length)) return kReadDamaged;
+    tag.resize(kId3v2HeaderSize + header.size);
+    if (_fseeki64(file.get(), 0, SEEK_SET) != 0 || std::fread(tag.data(), 1, tag.size(), file.get()) != tag.size())
+        return kReadDamaged;
+    return kReadOk;
+}
+
+int32_t read_tag_file(const char* path) {
     Bytes tag;
-    if (result == kReadOk) {
-        tag.resize(kId3v2HeaderSize + header.size);
-        if (_fseeki64(file, 0, SEEK_SET) != 0 || std::fread(tag.data(), 1, tag.size(), file) != tag.size())
-            result = kReadDamaged;
-    }
-    std::fclose(file);
+    const int32_t result = load_tag(path, tag);
     return result == kReadOk ? read_id3v2_tag_bytes(tag) : result;
+}
+
+}  // namespace
+
+int32_t read_id3v2_tag(const char* path) {
+    release_id3v2_fields();
+    try {
+        return read_tag_file(path);
+    } catch (const std::exception&) {  // no memory for the tag: it cannot be read
+        release_id3v2_fields();
+        return kReadDamaged;
+    }
 }
 
 }  // namespace engine

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "platform/text.h"
 #include "platform/win32.h"
 
 namespace engine {
@@ -22,10 +21,25 @@ uint32_t get_synchsafe32(const uint8_t* b) {
     return (uint32_t{b[0]} << 21) | (uint32_t{b[1]} << 14) | (uint32_t{b[2]} << 7) | b[3];
 }
 
-bool is_frame_id_char(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+bool is_frame_id(const uint8_t* bytes, size_t length) {
+    for (size_t i = 0; i < length; ++i)
+        if (!((bytes[i] >= 'A' && bytes[i] <= 'Z') || (bytes[i] >= '0' && bytes[i] <= '9'))) return false;
+    return true;
+}
 
-// ID3v2.2 identifiers with an ID3v2.3 equivalent of the same layout (PIC is
-// converted separately).
+// Where the zero bytes that end `bytes` begin (padding is long: compared in blocks).
+size_t zero_tail_of(ByteSpan bytes) {
+    static constexpr uint8_t kZeros[256] = {};
+    size_t tail = bytes.size();
+    while (tail >= sizeof kZeros && std::memcmp(bytes.data() + tail - sizeof kZeros, kZeros, sizeof kZeros) == 0)
+        tail -= sizeof kZeros;
+    while (tail > 0 && bytes[tail - 1] == 0) --tail;
+    return tail;
+}
+
+// ID3v2.2 identifiers and their ID3v2.3 equivalents. All but PIC and LNK
+// (converted on their own) keep their layout. CRM (encrypted meta frame) and
+// identifiers not listed have no equivalent.
 struct IdPair {
     const char* v22;
     const char* v23;
@@ -39,134 +53,19 @@ constexpr IdPair kV22Ids[] = {
     {"TKE", "TKEY"}, {"TOT", "TOAL"}, {"TOA", "TOPE"}, {"TOL", "TOLY"}, {"TOR", "TORY"}, {"TXX", "TXXX"},
     {"WAF", "WOAF"}, {"WAR", "WOAR"}, {"WAS", "WOAS"}, {"WCM", "WCOM"}, {"WCP", "WCOP"}, {"WPB", "WPUB"},
     {"WXX", "WXXX"}, {"COM", "COMM"}, {"ULT", "USLT"}, {"UFI", "UFID"}, {"CNT", "PCNT"}, {"POP", "POPM"},
+    {"BUF", "RBUF"}, {"CRA", "AENC"}, {"ETC", "ETCO"}, {"EQU", "EQUA"}, {"GEO", "GEOB"}, {"IPL", "IPLS"},
+    {"MCI", "MCDI"}, {"MLL", "MLLT"}, {"REV", "RVRB"}, {"RVA", "RVAD"}, {"SLT", "SYLT"}, {"STC", "SYTC"},
+    {"PIC", "APIC"}, {"LNK", "LINK"},
+    // Written by widespread players though not in the 2.2 standard: compilation,
+    // sort orders, grouping, movement.
+    {"TCP", "TCMP"}, {"TST", "TSOT"}, {"TSA", "TSOA"}, {"TSP", "TSOP"}, {"TS2", "TSO2"}, {"TSC", "TSOC"},
+    {"GP1", "GRP1"}, {"MVN", "MVNM"}, {"MVI", "MVIN"},
 };
 
-// ---- Encoded texts ----
-
-// How the texts sit in a frame's data after its encoding byte.
-struct TextLayout {
-    int latin1_strings = 0;  // terminated ISO-8859-1 strings first (APIC: the MIME type)
-    int raw_bytes = 0;       // then fixed bytes (COMM, USLT: language; APIC: picture type)
-    int encoded = 0;         // then this many encoded strings; -1: every string to the end
-    bool join_values = false;
-};
-
-std::optional<TextLayout> layout_of(std::string_view id) {
-    if (id == "TXXX") return TextLayout{0, 0, -1, false};
-    if (!id.empty() && id[0] == 'T') return TextLayout{0, 0, -1, true};
-    if (id == "COMM" || id == "USLT") return TextLayout{0, 3, -1, false};
-    if (id == "WXXX") return TextLayout{0, 0, 1, false};
-    if (id == "APIC") return TextLayout{1, 1, 1, false};
-    return std::nullopt;
-}
-
-struct Piece {
-    enum Kind { raw, latin1, encoded } kind;
-    Bytes bytes;           // raw and latin1 pieces
-    std::u16string text;   // encoded pieces
-    bool terminated = false;
-};
-
-// One string of `width`-byte units starting at `pos`; moves `pos` past it and
-// its terminator.
-std::pair<ByteSpan, bool> take_string(ByteSpan data, size_t& pos, size_t width) {
-    const size_t start = pos;
-    for (size_t i = start; i + width <= data.size(); i += width) {
-        if (data[i] == 0 && (width == 1 || data[i + 1] == 0)) {
-            pos = i + width;
-            return {data.subspan(start, i - start), true};
-        }
-    }
-    pos = data.size();
-    size_t length = data.size() - start;
-    length -= length % width;
-    return {data.subspan(start, length), false};
-}
-
-std::u16string decode(ByteSpan bytes, uint8_t encoding) {
-    std::u16string out;
-    switch (encoding) {
-        case 0:
-            for (uint8_t b : bytes) out.push_back(b);
-            return out;
-        case 3:
-            return platform::utf8_to_utf16(
-                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-        default: {
-            bool big_endian = encoding == 2;
-            size_t i = 0;
-            if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) big_endian = false, i = 2;
-            else if (bytes.size() >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) big_endian = true, i = 2;
-            for (; i + 1 < bytes.size(); i += 2)
-                out.push_back(big_endian ? static_cast<char16_t>((bytes[i] << 8) | bytes[i + 1])
-                                         : static_cast<char16_t>((bytes[i + 1] << 8) | bytes[i]));
-            return out;
-        }
-    }
-}
-
-// Splits a frame's data into its pieces; nullopt for an unknown encoding.
-std::optional<std::vector<Piece>> split_texts(const TextLayout& layout, ByteSpan data) {
-    std::vector<Piece> pieces;
-    if (data.empty()) return pieces;
-    const uint8_t encoding = data[0];
-    if (encoding > 3) return std::nullopt;
-    const size_t width = encoding == 1 || encoding == 2 ? 2 : 1;
-    size_t pos = 1;
-    for (int i = 0; i < layout.latin1_strings && pos < data.size(); ++i) {
-        auto [bytes, terminated] = take_string(data, pos, 1);
-        pieces.push_back({Piece::latin1, Bytes(bytes.begin(), bytes.end()), {}, terminated});
-    }
-    if (pos < data.size() && layout.raw_bytes > 0) {
-        const size_t count = std::min(data.size() - pos, static_cast<size_t>(layout.raw_bytes));
-        pieces.push_back({Piece::raw, Bytes(data.begin() + pos, data.begin() + pos + count), {}, false});
-        pos += count;
-    }
-    for (int i = 0; (layout.encoded < 0 || i < layout.encoded) && pos < data.size(); ++i) {
-        auto [bytes, terminated] = take_string(data, pos, width);
-        pieces.push_back({Piece::encoded, {}, decode(bytes, encoding), terminated});
-    }
-    if (pos < data.size()) pieces.push_back({Piece::raw, Bytes(data.begin() + pos, data.end()), {}, false});
-    return pieces;
-}
-
-void append(Bytes& out, std::string_view text) { out.insert(out.end(), text.begin(), text.end()); }
-
-// The pieces written back with `encoding` (0 or 1).
-Bytes join_pieces(const std::vector<Piece>& pieces, uint8_t encoding) {
-    Bytes out{encoding};
-    for (const Piece& piece : pieces) {
-        if (piece.kind != Piece::encoded) {
-            out.insert(out.end(), piece.bytes.begin(), piece.bytes.end());
-            if (piece.kind == Piece::latin1 && piece.terminated) out.push_back(0);
-            continue;
-        }
-        if (encoding == 0) {
-            append(out, platform::utf16_to_latin1(piece.text));
-            if (piece.terminated) out.push_back(0);
-        } else {
-            out.push_back(0xFF);  // byte order mark, little-endian
-            out.push_back(0xFE);
-            for (char16_t unit : piece.text) {
-                out.push_back(static_cast<uint8_t>(unit));
-                out.push_back(static_cast<uint8_t>(unit >> 8));
-            }
-            if (piece.terminated) out.insert(out.end(), {0, 0});
-        }
-    }
-    return out;
-}
-
-// ID3v2.4 texts in encodings 2 and 3, which ID3v2.3 lacks, recoded.
-Bytes recode_for_v23(std::string_view id, ByteSpan data) {
-    const auto layout = layout_of(id);
-    if (!layout || data.empty() || (data[0] != 2 && data[0] != 3)) return Bytes(data.begin(), data.end());
-    const auto pieces = split_texts(*layout, data);
-    if (!pieces) return Bytes(data.begin(), data.end());
-    bool fits_latin1 = true;
-    for (const Piece& piece : *pieces)
-        for (char16_t unit : piece.text) fits_latin1 = fits_latin1 && unit <= 0xFF;
-    return join_pieces(*pieces, fits_latin1 ? 0 : 1);
+std::string_view v22_equivalent(std::string_view id) {
+    for (const IdPair& pair : kV22Ids)
+        if (id == pair.v22) return pair.v23;
+    return {};
 }
 
 // ID3v2.2 PIC (3-letter image format) as ID3v2.3 APIC (MIME type).
@@ -175,11 +74,161 @@ std::optional<Bytes> picture_from_v22(ByteSpan data) {
     std::string format(reinterpret_cast<const char*>(data.data() + 1), 3);
     for (char& c : format) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     const std::string mime = format == "jpg" ? "image/jpeg" : "image/" + format;
-    Bytes out{data[0]};     // 0 encoding
-    append(out, mime);      // 1 MIME type
+    Bytes out{data[0]};                                   // 0 encoding
+    out.insert(out.end(), mime.begin(), mime.end());      // 1 MIME type
     out.push_back(0);
     out.insert(out.end(), data.begin() + 4, data.end());  // picture type, description, picture
     return out;
+}
+
+// ID3v2.2 LNK as ID3v2.3 LINK: the linked frame's identifier in 2.3 form.
+std::optional<Bytes> link_from_v22(ByteSpan data) {
+    if (data.size() < 3) return std::nullopt;
+    const std::string_view linked = v22_equivalent(std::string_view(reinterpret_cast<const char*>(data.data()), 3));
+    if (linked.empty()) return std::nullopt;
+    Bytes out(linked.begin(), linked.end());              // 0 frame identifier
+    out.insert(out.end(), data.begin() + 3, data.end());  // 4 URL, ID and additional data
+    return out;
+}
+
+std::optional<Frame23> from_v22(const RawFrame& raw) {
+    const std::string_view id = v22_equivalent(raw.id);
+    if (id.empty()) return std::nullopt;
+    std::optional<Bytes> data;
+    if (raw.id == "PIC") data = picture_from_v22(raw.content);
+    else if (raw.id == "LNK") data = link_from_v22(raw.content);
+    else data = Bytes(raw.content.begin(), raw.content.end());
+    if (!data) return std::nullopt;
+    Frame23 frame;
+    std::memcpy(frame.id, id.data(), 4);
+    frame.content = std::move(*data);
+    return frame;
+}
+
+std::optional<Frame23> from_v23(const RawFrame& raw) {
+    Frame23 frame;
+    std::memcpy(frame.id, v23_id_of(3, raw.id).data(), 4);
+    frame.flags[0] = raw.flags[0];
+    frame.flags[1] = raw.flags[1];
+    frame.content.assign(raw.content.begin(), raw.content.end());
+    frame.discard_on_change = raw.flags[0] & 0x80;
+    // Extras: decompressed size (compression 0x80), encryption method (0x40), group (0x20).
+    frame.readable = !(raw.flags[1] & 0xC0);
+    frame.payload = (raw.flags[1] & 0x20) ? 1 : 0;
+    if (frame.payload > frame.content.size()) frame.readable = false;
+    return frame;
+}
+
+// The extras after an ID3v2.4 frame header, in this order: group (format flag
+// 0x40), encryption method (0x04), data length indicator (0x01, synchsafe).
+struct Extras24 {
+    std::optional<uint8_t> group;
+    std::optional<uint8_t> method;
+    std::optional<uint32_t> length;
+    size_t size = 0;
+};
+
+std::optional<Extras24> extras_of(const RawFrame& raw) {
+    const uint8_t format = raw.flags[1];
+    const ByteSpan x = raw.content;
+    Extras24 extras;
+    extras.size = ((format & 0x40) ? 1 : 0) + ((format & 0x04) ? 1 : 0) + ((format & 0x01) ? 4 : 0);
+    if (x.size() < extras.size) return std::nullopt;
+    size_t at = 0;
+    if (format & 0x40) extras.group = x[at++];
+    if (format & 0x04) extras.method = x[at++];
+    if ((format & 0x01) && is_synchsafe(x.data() + at, 4)) extras.length = get_synchsafe32(x.data() + at);
+    return extras;
+}
+
+// The extras of 2.3 in their order, with their format flags: decompressed
+// size (0x80), encryption method (0x40), group (0x20).
+void put_v23_extras(Frame23& frame, const Extras24& extras, bool compressed) {
+    if (compressed) {
+        frame.flags[1] |= 0x80;
+        put_u32_be(frame.content, *extras.length);
+    }
+    if (extras.method) {
+        frame.flags[1] |= 0x40;
+        frame.content.push_back(*extras.method);
+    }
+    if (extras.group) {
+        frame.flags[1] |= 0x20;
+        frame.content.push_back(*extras.group);
+    }
+    frame.payload = frame.content.size();
+}
+
+std::optional<Frame23> from_v24(const RawFrame& raw, bool tag_unsynchronised, int depth);
+
+// Moves `pos` past a zero-terminated string; false when it has no terminator.
+bool skip_string(ByteSpan data, size_t& pos) {
+    const auto end = std::find(data.begin() + static_cast<std::ptrdiff_t>(pos), data.end(), 0);
+    if (end == data.end()) return false;
+    pos = static_cast<size_t>(end - data.begin()) + 1;
+    return true;
+}
+
+// Where the frames embedded in a CHAP or CTOC frame's data start.
+std::optional<size_t> embedded_frames_offset(std::string_view id, ByteSpan data) {
+    size_t pos = 0;
+    if (!skip_string(data, pos)) return std::nullopt;  // element ID
+    if (id == "CHAP") {
+        pos += 16;  // start and end time, start and end offset
+    } else {
+        if (data.size() - pos < 2) return std::nullopt;
+        const int children = data[pos + 1];  // flags, entry count
+        pos += 2;
+        for (int i = 0; i < children; ++i)
+            if (!skip_string(data, pos)) return std::nullopt;  // child element IDs
+    }
+    if (pos > data.size()) return std::nullopt;
+    return pos;
+}
+
+// Chapters hold frames; chapters nested deeper than this are refused.
+constexpr int kMaxChapterDepth = 4;
+
+// The data of a 2.4 CHAP or CTOC frame with its embedded frames in 2.3 form.
+std::optional<Bytes> chapter_to_v23(std::string_view id, const Bytes& data, int depth) {
+    if (depth >= kMaxChapterDepth) return std::nullopt;
+    const auto start = embedded_frames_offset(id, data);
+    if (!start) return std::nullopt;
+    Bytes out(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(*start));
+    FrameWalker walker(ByteSpan(data).subspan(*start), 4);
+    RawFrame raw;
+    while (walker.next(raw)) {
+        const auto frame = from_v24(raw, false, depth + 1);
+        if (!frame) return std::nullopt;
+        append_v23_frame(out, *frame);
+    }
+    if (!walker.whole()) return std::nullopt;
+    return out;
+}
+
+std::optional<Frame23> from_v24(const RawFrame& raw, bool tag_unsynchronised, int depth) {
+    const auto extras = extras_of(raw);
+    if (!extras) return std::nullopt;
+    const bool compressed = raw.flags[1] & 0x08;
+    if (compressed && !extras->length) return std::nullopt;  // 2.3 needs the decompressed size
+    const ByteSpan data = raw.content.subspan(extras->size);
+    const bool unsynchronised = (raw.flags[1] & 0x02) || tag_unsynchronised;
+    const Bytes plain = unsynchronised ? undo_unsynchronisation(data) : Bytes(data.begin(), data.end());
+    Frame23 frame;
+    std::memcpy(frame.id, v23_id_of(4, raw.id).data(), 4);
+    frame.flags[0] = static_cast<uint8_t>((raw.flags[0] << 1) & 0xE0);  // tag alter, file alter, read only
+    frame.discard_on_change = raw.flags[0] & 0x40;
+    put_v23_extras(frame, *extras, compressed);
+    frame.readable = !compressed && !extras->method;
+    if (!frame.readable) {  // carried as it is, never expanded
+        frame.content.insert(frame.content.end(), plain.begin(), plain.end());
+        return frame;
+    }
+    const bool chapter = frame.name() == "CHAP" || frame.name() == "CTOC";
+    const auto converted = chapter ? chapter_to_v23(frame.name(), plain, depth) : recode_for_v23(frame.name(), plain);
+    if (!converted) return std::nullopt;
+    frame.content.insert(frame.content.end(), converted->begin(), converted->end());
+    return frame;
 }
 
 }  // namespace
@@ -233,125 +282,92 @@ int32_t id3v2_tag_length(const char* path) {
     return static_cast<int32_t>(id3v2_tag_length_of(ByteSpan(head, got)));
 }
 
-bool id3v2_frame_area(ByteSpan tag, const Id3v2Header& header, Bytes& area) {
-    if (tag.size() < kId3v2HeaderSize + header.size) return false;
-    const ByteSpan body = tag.subspan(kId3v2HeaderSize, header.size);
-    if (header.major == 2 && (header.flags & 0x40)) return false;  // compressed: no known scheme
-    area = header.major < 4 && (header.flags & 0x80) ? undo_unsynchronisation(body) : Bytes(body.begin(), body.end());
-    if (header.major == 2 || !(header.flags & 0x40)) return true;
+std::optional<ByteSpan> id3v2_frame_area(ByteSpan tag, const Id3v2Header& header, Bytes& scratch) {
+    if (tag.size() < kId3v2HeaderSize + header.size) return std::nullopt;
+    if (header.major == 2 && (header.flags & 0x40)) return std::nullopt;  // compressed: no known scheme
+    ByteSpan area = tag.subspan(kId3v2HeaderSize, header.size);
+    if (header.major < 4 && (header.flags & 0x80)) {
+        scratch = undo_unsynchronisation(area);
+        area = scratch;
+    }
+    if (header.major == 2 || !(header.flags & 0x40)) return area;
     // Extended header: 2.3 counts its size without the size field, 2.4 with it.
-    if (area.size() < 4) return false;
+    if (area.size() < 4) return std::nullopt;
     uint64_t skip = 0;
     if (header.major == 3) {
         skip = 4 + uint64_t{get_u32_be(area.data())};
     } else {
-        if (!is_synchsafe(area.data(), 4)) return false;
+        if (!is_synchsafe(area.data(), 4)) return std::nullopt;
         skip = get_synchsafe32(area.data());
-        if (skip < 6) return false;
+        if (skip < 6) return std::nullopt;
     }
-    if (skip > area.size()) return false;
-    area.erase(area.begin(), area.begin() + static_cast<std::ptrdiff_t>(skip));
-    return true;
+    if (skip > area.size()) return std::nullopt;
+    return area.subspan(static_cast<size_t>(skip));
+}
+
+FrameWalker::FrameWalker(ByteSpan area, int major)
+    : area_(area), major_(major), header_size_(major == 2 ? 6 : 10) {}
+
+bool FrameWalker::is_boundary(size_t position) const {
+    if (position > area_.size()) return false;
+    if (!zero_tail_) zero_tail_ = zero_tail_of(area_);  // found once, when a size first needs it
+    if (position >= *zero_tail_) return true;  // the end, or padding to the end
+    return area_.size() - position >= header_size_ && is_frame_id(area_.data() + position, header_size_ == 6 ? 3 : 4);
+}
+
+std::optional<uint32_t> FrameWalker::content_size(const uint8_t* h, size_t content_offset) const {
+    if (major_ == 2) return (uint32_t{h[3]} << 16) | (uint32_t{h[4]} << 8) | h[5];  // 3 size, 24 bits
+    const uint32_t plain = get_u32_be(h + 4);                                       // 4 size
+    if (major_ == 3) return plain <= 0x7FFFFFFF ? std::optional<uint32_t>(plain) : std::nullopt;
+    if (!is_synchsafe(h + 4, 4)) {
+        if (is_boundary(content_offset + plain)) return plain;
+        return std::nullopt;
+    }
+    const uint32_t synchsafe = get_synchsafe32(h + 4);
+    if (synchsafe != plain && !is_boundary(content_offset + synchsafe) && is_boundary(content_offset + plain))
+        return plain;
+    return synchsafe;
 }
 
 bool FrameWalker::next(RawFrame& frame) {
-    const size_t header_size = major_ == 2 ? 6 : 10;
-    const size_t id_length = major_ == 2 ? 3 : 4;
-    if (area_.size() - position_ < header_size || area_[position_] == 0) return false;
+    const size_t left = area_.size() - position_;
+    whole_ = left == 0 || area_[position_] == 0;  // the end, or padding
+    if (whole_) return false;
     const uint8_t* h = area_.data() + position_;
-    for (size_t i = 0; i < id_length; ++i)
-        if (!is_frame_id_char(h[i])) return false;
-    frame.id = std::string_view(reinterpret_cast<const char*>(h), id_length);
-    if (major_ == 2) {
-        frame.size = (int64_t{h[3]} << 16) | (int64_t{h[4]} << 8) | h[5];  // 3 size
-        frame.flags[0] = frame.flags[1] = 0;
-    } else {
-        if (major_ == 4) {
-            if (!is_synchsafe(h + 4, 4)) return false;
-            frame.size = get_synchsafe32(h + 4);                    // 4 synchsafe size
-        } else {
-            frame.size = static_cast<int32_t>(get_u32_be(h + 4));   // 4 size, signed
-        }
-        frame.flags[0] = h[8];                                      // 8 status flags
-        frame.flags[1] = h[9];                                      // 9 format flags
-    }
-    frame.offset = position_ + header_size;
+    const size_t id_length = major_ == 2 ? 3 : 4;
+    if (left < header_size_ || !is_frame_id(h, id_length)) return false;
+    const size_t offset = position_ + header_size_;
+    const auto size = content_size(h, offset);
+    if (!size || *size > area_.size() - offset) return false;
+    frame.id = std::string_view(reinterpret_cast<const char*>(h), id_length);  // 0 identifier
+    frame.size = *size;
+    frame.flags[0] = major_ == 2 ? 0 : h[8];  // 8 status flags
+    frame.flags[1] = major_ == 2 ? 0 : h[9];  // 9 format flags
+    frame.content = area_.subspan(offset, *size);
+    position_ = offset + *size;
     return true;
 }
 
-ByteSpan FrameWalker::take(const RawFrame& frame) {
-    const size_t size = static_cast<size_t>(frame.size);
-    position_ = frame.offset + size;
-    return area_.subspan(frame.offset, size);
-}
-
-std::optional<Frame23> to_v23_frame(int major, bool tag_unsynchronised, const RawFrame& raw, ByteSpan content) {
-    Frame23 frame;
+std::string_view v23_id_of(int major, std::string_view id) {
+    if (major == 2) return v22_equivalent(id);
     // Version 2.4's recording time stands for the year; 2.3 tags hold it too.
-    const std::string_view id = raw.id == "TDRC" ? std::string_view("TYER") : raw.id;
-    if (major == 3) {
-        std::memcpy(frame.id, id.data(), 4);
-        frame.flags[0] = raw.flags[0];
-        frame.flags[1] = raw.flags[1];
-        frame.content.assign(content.begin(), content.end());
-        frame.discard_on_change = raw.flags[0] & 0x80;
-        frame.readable = !(raw.flags[1] & 0xC0);  // compression, encryption
-        frame.payload = (raw.flags[1] & 0x20) ? 1 : 0;  // group byte
-        if (frame.payload > frame.content.size()) return std::nullopt;
-        return frame;
-    }
-    if (major == 2) {
-        std::optional<Bytes> data;
-        if (raw.id == "PIC") {
-            std::memcpy(frame.id, "APIC", 4);
-            data = picture_from_v22(content);
-        } else {
-            for (const IdPair& pair : kV22Ids)
-                if (raw.id == pair.v22) {
-                    std::memcpy(frame.id, pair.v23, 4);
-                    data = Bytes(content.begin(), content.end());
-                }
-        }
-        if (!data) return std::nullopt;
-        frame.content = std::move(*data);
-        return frame;
-    }
-    // ID3v2.4: extras after the header are a group byte, an encryption method
-    // and a data length indicator, in that order.
-    const uint8_t format = raw.flags[1];
-    if (format & 0x0C) return std::nullopt;  // compressed or encrypted
-    const size_t group = (format & 0x40) ? 1 : 0;
-    const size_t extras = group + ((format & 0x01) ? 4 : 0);
-    if (content.size() < extras) return std::nullopt;
-    ByteSpan data = content.subspan(extras);
-    Bytes plain = (format & 0x02) || tag_unsynchronised ? undo_unsynchronisation(data) : Bytes(data.begin(), data.end());
-    std::memcpy(frame.id, id.data(), 4);
-    frame.flags[0] = static_cast<uint8_t>((raw.flags[0] << 1) & 0xE0);  // tag alter, file alter, read only
-    frame.flags[1] = group ? 0x20 : 0x00;                                // grouping
-    frame.discard_on_change = raw.flags[0] & 0x40;
-    if (group) frame.content.push_back(content[0]);
-    frame.payload = group;
-    const Bytes recoded = recode_for_v23(std::string_view(frame.id, 4), plain);
-    frame.content.insert(frame.content.end(), recoded.begin(), recoded.end());
-    return frame;
+    return id == "TDRC" ? std::string_view("TYER") : id;
 }
 
-std::optional<Bytes> flatten_to_latin1(std::string_view id, ByteSpan data) {
-    const auto layout = layout_of(id);
-    if (!layout) return Bytes(data.begin(), data.end());
-    auto pieces = split_texts(*layout, data);
-    if (!pieces) return std::nullopt;
-    if (layout->join_values) {
-        // Values separated by terminators (ID3v2.4) become one text with '/'.
-        while (!pieces->empty() && pieces->back().text.empty()) pieces->pop_back();
-        std::u16string joined;
-        for (const Piece& piece : *pieces) {
-            if (!joined.empty() || &piece != &pieces->front()) joined += u'/';
-            joined += piece.text;
-        }
-        pieces->assign(1, Piece{Piece::encoded, {}, joined, false});
+std::optional<Frame23> to_v23_frame(int major, bool tag_unsynchronised, const RawFrame& raw) {
+    switch (major) {
+        case 2: return from_v22(raw);
+        case 3: return from_v23(raw);
+        default: return from_v24(raw, tag_unsynchronised, 0);
     }
-    return join_pieces(*pieces, 0);
+}
+
+void append_v23_frame(Bytes& out, const Frame23& frame) {
+    out.insert(out.end(), frame.id, frame.id + 4);                       // 0 identifier
+    put_u32_be(out, static_cast<uint32_t>(frame.content.size()));        // 4 size
+    out.push_back(frame.flags[0]);                                       // 8 status flags
+    out.push_back(frame.flags[1]);                                       // 9 format flags
+    out.insert(out.end(), frame.content.begin(), frame.content.end());  // 10 extras and data
 }
 
 }  // namespace engine

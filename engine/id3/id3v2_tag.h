@@ -11,10 +11,9 @@
 #include <string_view>
 #include <vector>
 
-namespace engine {
+#include "id3v2_text.h"
 
-using ByteSpan = std::span<const uint8_t>;
-using Bytes = std::vector<uint8_t>;
+namespace engine {
 
 constexpr size_t kId3v2HeaderSize = 10;
 
@@ -37,56 +36,72 @@ uint32_t id3v2_tag_length_of(ByteSpan head);
 // The same for the file at `path`; 0 also when it cannot be read.
 int32_t id3v2_tag_length(const char* path);
 
-// The frames of a whole tag (`tag` starts with the header): unsynchronisation
-// of the whole tag undone (2.2, 2.3), extended header skipped. False when the
-// tag cannot be taken apart (a bad extended header, 2.2 compression).
-bool id3v2_frame_area(ByteSpan tag, const Id3v2Header& header, Bytes& area);
+// The frames of a whole tag (`tag` starts with the header), extended header
+// skipped; the unsynchronisation of a whole 2.2 or 2.3 tag is undone into
+// `scratch`. nullopt when the tag cannot be taken apart (a bad extended
+// header, 2.2 compression).
+std::optional<ByteSpan> id3v2_frame_area(ByteSpan tag, const Id3v2Header& header, Bytes& scratch);
 
-// One frame header in the area, as declared.
+// One frame of the area, as declared.
 struct RawFrame {
     std::string_view id;  // 3 letters (2.2) or 4
-    int64_t size = 0;     // declared content size; negative when a 2.3 size has bit 31 set
+    uint32_t size = 0;    // content size
     uint8_t flags[2] = {0, 0};
-    size_t offset = 0;    // where the content starts in the area
+    ByteSpan content;
 };
 
+// Walks the frames of an area. A 2.4 frame size is synchsafe, but some
+// writers store it plainly: when the synchsafe reading does not end on a frame
+// boundary (the next frame's identifier, padding or the end of the area) and
+// the plain one does, the plain one is taken.
 class FrameWalker {
 public:
-    FrameWalker(ByteSpan area, int major) : area_(area), major_(major) {}
-    // The next frame header; false at padding, at the end of the area, or at
-    // bytes that are no frame header.
+    FrameWalker(ByteSpan area, int major);
+    // The next frame, its size checked against the bytes there; false at the
+    // end of the frames.
     bool next(RawFrame& frame);
-    // Content bytes that remain in the area after the header of `frame`.
-    size_t room(const RawFrame& frame) const { return area_.size() - frame.offset; }
-    // The frame's content (its size must fit the room) and a step past it.
-    ByteSpan take(const RawFrame& frame);
+    // After next() answered false: true when the frames ran to the end of the
+    // area or to padding, false when the walk stopped at bytes that are no
+    // frame or at a size beyond the area.
+    bool whole() const { return whole_; }
 
 private:
+    std::optional<uint32_t> content_size(const uint8_t* header, size_t content_offset) const;
+    bool is_boundary(size_t position) const;
+
     ByteSpan area_;
     int major_;
+    size_t header_size_;
+    mutable std::optional<size_t> zero_tail_;  // where the zero bytes that end the area begin
     size_t position_ = 0;
+    bool whole_ = false;
 };
 
 // A frame in ID3v2.3 form.
 struct Frame23 {
     char id[5] = {0, 0, 0, 0, 0};
     uint8_t flags[2] = {0, 0};
-    Bytes content;               // as an ID3v2.3 frame holds it
-    size_t payload = 0;          // offset of the frame's data after its group byte
-    bool readable = true;        // not compressed or encrypted
+    Bytes content;                   // as an ID3v2.3 frame holds it, extras first
+    size_t payload = 0;              // where the frame's data starts after the extras
+    bool readable = true;            // not compressed or encrypted
     bool discard_on_change = false;  // tag alter preservation: drop when the tag changes
+    std::string_view name() const { return std::string_view(id, 4); }
 };
 
-// The ID3v2.3 form of a frame of a tag of version `major`; nullopt when it has
-// none (an unknown 2.2 identifier, 2.4 compression or encryption, damaged
-// extras). Texts of 2.4 frames in UTF-16BE or UTF-8 are recoded to ISO-8859-1,
-// or to UTF-16 with BOM when they do not fit.
-std::optional<Frame23> to_v23_frame(int major, bool tag_unsynchronised, const RawFrame& raw, ByteSpan content);
+// The ID3v2.3 identifier of a frame of version `major` ("" when it has none).
+std::string_view v23_id_of(int major, std::string_view id);
 
-// A frame's data with every encoded text turned into ISO-8859-1 ('?' for what
-// it cannot hold), single zero terminators and encoding byte 0; the values of a
-// text frame are joined with '/'. nullopt for an unknown encoding.
-std::optional<Bytes> flatten_to_latin1(std::string_view id, ByteSpan data);
+// The ID3v2.3 form of a frame of version `major`; nullopt when it has none
+// (a 2.2 identifier without an equivalent, damaged extras or embedded frames,
+// 2.4 compression without the decompressed size). Compressed and encrypted
+// frames keep their data as it is, with the flags and extras of version 2.3;
+// texts of 2.4 frames in UTF-16BE or UTF-8 are recoded to ISO-8859-1, or to
+// UTF-16 with BOM when they do not fit; the frames embedded in CHAP and CTOC
+// are converted too.
+std::optional<Frame23> to_v23_frame(int major, bool tag_unsynchronised, const RawFrame& raw);
+
+// Appends a frame in ID3v2.3 form: header, extras and data.
+void append_v23_frame(Bytes& out, const Frame23& frame);
 
 // Removes the unsynchronisation bytes (the 0x00 after each 0xFF).
 Bytes undo_unsynchronisation(ByteSpan bytes);

@@ -1,6 +1,6 @@
 // Writing an ID3v2.3 tag from the staged values, and removing an ID3v2 tag.
-// The user's file is never rewritten in place: the new file is built as a
-// temporary file and copied over it whole.
+// The user's file is never rewritten in place: the new file is built whole
+// and takes the file's place by one rename (see replace_file).
 #pragma once
 
 #include <cstddef>
@@ -13,12 +13,13 @@ namespace engine {
 constexpr size_t kTempFolderSize = 320;
 extern char temp_folder[kTempFolderSize];
 
-// "definetempfolder". A text too long for the buffer leaves no folder
+// "definetempfolder": where the new file of a write or removal is built
+// (empty: beside the target). A text too long for the buffer leaves no folder
 // defined, so that writes fail with "no temporary file" rather than use a
 // truncated path.
 void define_temp_folder(const char* folder);
 
-// Largest old frame the writer accepts.
+// Largest frame the writer accepts, in the old tag and in the new one.
 constexpr int64_t kMaxOldFrameSize = 64000;
 
 enum WriteId3v2Result : int32_t {
@@ -26,21 +27,27 @@ enum WriteId3v2Result : int32_t {
     kWriteReadOnly = 1,
     kWriteNoTempFile = 2,
     kWriteOldTagUnreadable = 3,
-    kWriteTempNotReopened = 4,
-    kWriteTargetUnreadable = 5,
-    kWriteTempNotAppendable = 6,
-    kWriteCopyFailed = 7,
+    kWriteTempNotReopened = 4,     // no longer given: the new file is never reopened
+    kWriteTargetUnreadable = 5,    // also: not a regular file
+    kWriteTempNotAppendable = 6,   // no longer given
+    kWriteCopyFailed = 7,          // the new file could not take the file's place
     kWriteFrameTooLarge = 8,
-    kWriteTempIncomplete = 9,  // the temporary file could not be written whole (disk full)
+    kWriteTempIncomplete = 9,      // the new file could not be written whole (disk full)
+    kWriteOwnerNotKept = 10,       // the new file cannot be given the file's owner and group
 };
 
 // "setid3v2".
 int32_t write_id3v2_tag(const char* path);
 
 // The frames of the new tag: the twelve staged values, placed where the old
-// tag held their frames and the rest in the fixed order, with the old tag's
-// other frames carried over. `old_tag` is the whole old tag (empty: none) and
-// `file_length` the target file's length. 0, or kWriteFrameTooLarge.
+// tag held their frames and the rest in the fixed order, with every other
+// frame of the old tag carried over in ID3v2.3 form. A field's frame whose
+// reading lost characters is kept when the staged value is that reading.
+// `old_tag` is the whole old tag (empty: none); `file_length`, the target
+// file's length, is no longer needed, since every size is checked against the
+// tag itself. 0; kWriteOldTagUnreadable when the old tag cannot be walked
+// whole or a frame of it has no ID3v2.3 form; kWriteFrameTooLarge when a frame
+// of either tag would exceed kMaxOldFrameSize.
 int32_t build_id3v2_frames(ByteSpan old_tag, int64_t file_length, Bytes& frames);
 
 // Header, frames and ten bytes of padding.
@@ -51,9 +58,10 @@ enum RemoveId3v2Result : int32_t {
     kRemoveReadOnly = 1,
     kRemoveNoTag = 2,
     kRemoveNoTempFile = 3,
-    kRemoveCannotRead = 4,   // cannot open or read the file, or its tag runs past its end
-    kRemoveCopyFailed = 5,
+    kRemoveCannotRead = 4,   // cannot open or read the file (or it is no regular file), or its tag runs past its end
+    kRemoveCopyFailed = 5,   // the new file could not take the file's place
     kRemoveTempIncomplete = 6,
+    kRemoveOwnerNotKept = 7,  // the new file cannot be given the file's owner and group
 };
 
 // "remove_id3v2_tag".

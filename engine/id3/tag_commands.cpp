@@ -1,5 +1,6 @@
 // The tag words of interface1.
 #include <cstring>
+#include <string_view>
 
 #include "../dispatch.h"
 #include "genre_names.h"
@@ -18,6 +19,9 @@ const char* path_of(const CommandArgs& args) {
 }
 
 // ---- ID3v1 ----
+
+// What the ID3v1 words answer when they cannot finish: "cannot open".
+constexpr int32_t kV1CannotOpen = 1;
 
 int32_t get_id3v1(const CommandArgs& args) { return read_id3v1_tag(path_of(args)); }
 int32_t set_id3v1(const CommandArgs& args) { return write_id3v1_tag(path_of(args)); }
@@ -86,16 +90,18 @@ int32_t get_v2_text(const CommandArgs& args) {
     return 0;
 }
 
-// A copy in a block of the text's length plus 100 bytes; the slot's size stays.
+// A copy in a block of the text's length plus 100 bytes. The size word then
+// answers the staged text's length: a caller sizing its buffer from it can
+// take what the getter copies.
 template <int Slot>
 int32_t stage_v2(const CommandArgs& args) {
-    const char* text = as_text(args.value);
-    store_field_text(Slot, text != nullptr ? text : "", 100, 0, true);
+    const std::string_view text = as_text(args.value) != nullptr ? as_text(args.value) : "";
+    store_field_text(Slot, text, 100);
     return 0;
 }
 
 constexpr Command kTagCommands[] = {
-    {"getid3v1", get_id3v1},
+    {"getid3v1", get_id3v1, kV1CannotOpen},
     {"v1Genre", get_v1_genre},
     {"v1Comment", get_v1_text<v1_comment>},
     {"v1Year", get_v1_text<v1_year>},
@@ -111,9 +117,9 @@ constexpr Command kTagCommands[] = {
     {"wv1Artist", stage_v1<v1_artist, 30>},
     {"wv1Title", stage_v1<v1_title, 30>},
     {"wv1Track", stage_v1_track},
-    {"setid3v1", set_id3v1},
-    {"removeid3v1", remove_id3v1},
-    {"getid3v2", get_id3v2},
+    {"setid3v1", set_id3v1, kV1CannotOpen},
+    {"removeid3v1", remove_id3v1, kV1CannotOpen},
+    {"getid3v2", get_id3v2, kReadDamaged},
     {"v2Composersize", get_v2_size<kComposer>},
     {"v2OriginalArtistsize", get_v2_size<kOriginalArtist>},
     {"v2Copyrightsize", get_v2_size<kCopyright>},
@@ -151,9 +157,9 @@ constexpr Command kTagCommands[] = {
     {"wv2Copyright", stage_v2<kCopyright>},
     {"wv2OriginalArtist", stage_v2<kOriginalArtist>},
     {"wv2Composer", stage_v2<kComposer>},
-    {"setid3v2", set_id3v2},
+    {"setid3v2", set_id3v2, kWriteOldTagUnreadable},
     {"definetempfolder", define_temp},
-    {"remove_id3v2_tag", remove_id3v2},
+    {"remove_id3v2_tag", remove_id3v2, kRemoveCannotRead},
 };
 
 }  // namespace

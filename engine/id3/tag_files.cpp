@@ -1,62 +1,93 @@
 #include "tag_files.h"
 
-#include <cstdio>
-#include <cstring>
-#include <string>
-
-#include "../file_helpers.h"
-#include "platform/win32.h"
+#include "platform/replace.h"
 
 namespace engine {
 
-int32_t truncate_file(const char* path, int64_t length) {
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 1;
-    LONG high = static_cast<LONG>(static_cast<uint64_t>(length) >> 32);
-    const DWORD low = SetFilePointer(file, static_cast<LONG>(static_cast<uint32_t>(length)), &high, FILE_BEGIN);
-    int32_t result = 0;
-    if (low == INVALID_SET_FILE_POINTER && GetLastError() != ERROR_SUCCESS)
-        result = 2;
-    else if (!SetEndOfFile(file))
-        result = 3;
-    CloseHandle(file);
-    return result;
+TagFile::TagFile(const char* path, bool writable)
+    : handle_(CreateFileA(path, writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                          nullptr)) {}
+
+TagFile::~TagFile() {
+    if (is_open()) CloseHandle(handle_);
 }
 
-int32_t read_file_head(const char* path, uint8_t* buffer, size_t count) {
-    FILE* file = win_fopen(path, "rb");
-    if (file == nullptr) return 1;
-    const size_t got = std::fread(buffer, 1, count, file);
-    std::fclose(file);
-    return got == count ? 0 : 2;
+int64_t TagFile::length() const {
+    FILE_STANDARD_INFO info{};
+    return GetFileInformationByHandleEx(handle_, FileStandardInfo, &info, sizeof info) ? info.EndOfFile : -1;
 }
 
-int32_t create_temp_file(const char* folder, char (&out)[kTempPathSize]) {
-    out[0] = '\0';
-    std::string name = folder == nullptr ? "" : folder;
-    trim_trailing_spaces(name);
-    if (name.empty()) return 1;
-    if (name.back() != '\\') name += '\\';
-    char created[MAX_PATH];
-    if (GetTempFileNameA(name.c_str(), "zub", 0, created) == 0) return 1;
-    const size_t length = strnlen(created, sizeof created);
-    if (length >= kTempPathSize) {
-        DeleteFileA(created);
-        return 1;
+uint32_t TagFile::links() const {
+    FILE_STANDARD_INFO info{};
+    return GetFileInformationByHandleEx(handle_, FileStandardInfo, &info, sizeof info) ? info.NumberOfLinks : 0;
+}
+
+bool TagFile::seek(int64_t offset) const {
+    LONG high = static_cast<LONG>(static_cast<uint64_t>(offset) >> 32);
+    const DWORD low = SetFilePointer(handle_, static_cast<LONG>(static_cast<uint32_t>(offset)), &high, FILE_BEGIN);
+    return low != INVALID_SET_FILE_POINTER || GetLastError() == ERROR_SUCCESS;
+}
+
+bool TagFile::read_at(int64_t offset, uint8_t* buffer, size_t count) const {
+    DWORD got = 0;
+    return seek(offset) && ReadFile(handle_, buffer, static_cast<DWORD>(count), &got, nullptr) && got == count;
+}
+
+bool TagFile::write_at(int64_t offset, const uint8_t* bytes, size_t count) const {
+    DWORD written = 0;
+    return seek(offset) && WriteFile(handle_, bytes, static_cast<DWORD>(count), &written, nullptr) &&
+           written == count;
+}
+
+bool TagFile::cut(int64_t length) const { return seek(length) && SetEndOfFile(handle_); }
+
+namespace {
+
+Replaced failure_of_creation() {
+    const DWORD error = GetLastError();
+    return error == ERROR_INVALID_OWNER || error == ERROR_INVALID_PRIMARY_GROUP ? Replaced::owner_not_kept
+                                                                                : Replaced::no_file;
+}
+
+Replaced failure_of_copy() {
+    return GetLastError() == ERROR_READ_FAULT ? Replaced::read_failed : Replaced::write_failed;
+}
+
+// The new file, removed again unless it took the user's file's place.
+class Replacement {
+public:
+    Replacement(const TagFile& file, const char* folder) : handle_(CreateReplacementFile(file.handle(), folder)) {}
+    ~Replacement() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
     }
-    std::memcpy(out, created, length + 1);
-    return 0;
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+    HANDLE handle() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+bool write_bytes(HANDLE file, std::span<const uint8_t> bytes) {
+    DWORD written = 0;
+    return bytes.empty() ||
+           (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size());
 }
 
-void folder_of_path(const char* path, char (&out)[kTempPathSize]) {
-    out[0] = '\0';
-    if (path == nullptr) return;
-    const char* slash = std::strrchr(path, '\\');
-    if (slash == nullptr) return;
-    const size_t length = static_cast<size_t>(slash - path) + 1;
-    if (length >= kTempPathSize) return;
-    std::memcpy(out, path, length);
-    out[length] = '\0';
+}  // namespace
+
+Replaced replace_file(const TagFile& file, const char* folder, std::span<const uint8_t> head, int64_t offset,
+                      int64_t count, std::span<const uint8_t> tail) {
+    const Replacement replacement(file, folder);
+    if (replacement.handle() == INVALID_HANDLE_VALUE) return failure_of_creation();
+    if (!write_bytes(replacement.handle(), head)) return Replaced::write_failed;
+    int64_t copied = 0;
+    if (!AppendFileRange(replacement.handle(), file.handle(), offset, count < 0 ? INT64_MAX : count, &copied))
+        return failure_of_copy();
+    if (count >= 0 && copied != count) return Replaced::read_failed;  // the file is shorter than it was
+    if (!write_bytes(replacement.handle(), tail)) return Replaced::write_failed;
+    if (CommitReplacementFile(file.handle(), replacement.handle())) return Replaced::ok;
+    return failure_of_creation() == Replaced::owner_not_kept ? Replaced::owner_not_kept : Replaced::not_placed;
 }
 
 }  // namespace engine

@@ -8,6 +8,8 @@
 
 #include "internal.h"
 
+using platform::detail::as_file;
+using platform::detail::FileHandle;
 using platform::detail::host_path;
 using platform::detail::set_error_from_errno;
 
@@ -26,13 +28,14 @@ FILETIME file_time(const timespec& time) {
 }  // namespace
 
 BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
-    const int fd = platform::detail::file_descriptor(file);
-    if (fd < 0 || info == nullptr) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    const FileHandle* handle = as_file(file);
+    if (handle == nullptr) return FALSE;
+    if (info == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     struct stat status {};
-    if (fstat(fd, &status) != 0) {
+    if (fstat(handle->fd, &status) != 0) {
         set_error_from_errno(errno);
         return FALSE;
     }
@@ -60,11 +63,9 @@ namespace {
 // Byte-range locks of the open file (not of the process), so a second open
 // of the file conflicts even within one process, as on Windows.
 BOOL set_lock(HANDLE file, short type, DWORD offset_low, DWORD offset_high, DWORD bytes_low, DWORD bytes_high) {
-    const int fd = platform::detail::file_descriptor(file);
-    if (fd < 0) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    const FileHandle* handle = as_file(file);
+    if (handle == nullptr) return FALSE;
+    const int fd = handle->fd;
     const uint64_t start = uint64_t{offset_high} << 32 | offset_low;
     const uint64_t length = uint64_t{bytes_high} << 32 | bytes_low;
     struct flock range {};
@@ -100,8 +101,14 @@ BOOL RemoveDirectoryA(const char* path) {
 }
 
 int _open_osfhandle(intptr_t handle, int /*flags*/) {
-    const int fd = platform::detail::release_file_descriptor(reinterpret_cast<HANDLE>(handle));
-    if (fd < 0) SetLastError(ERROR_INVALID_HANDLE);
+    FileHandle* file = as_file(reinterpret_cast<HANDLE>(handle));
+    // A replacement file keeps its handle: its closing decides its fate.
+    if (file == nullptr || file->folder >= 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return -1;
+    }
+    const int fd = file->fd;
+    delete file;  // the descriptor lives on, owned by the caller
     return fd;
 }
 

@@ -1,4 +1,4 @@
-// File calls: attributes, folders, temporary files, copy, truncation, fopen.
+// File calls: attributes, folders, temporary files, copy, file handles, fopen.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -17,35 +19,11 @@ using platform::detail::set_error_from_errno;
 
 namespace {
 
-struct FileHandle final : platform::detail::Handle {
-    explicit FileHandle(int descriptor) : Handle(Kind::file), fd(descriptor) {}
-    int fd;
-};
-
-FileHandle* as_file(HANDLE handle) {
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return nullptr;
-    auto* base = static_cast<platform::detail::Handle*>(handle);
-    return base->kind == platform::detail::Handle::Kind::file ? static_cast<FileHandle*>(base) : nullptr;
-}
-
-std::string folder_of(const std::string& host) {
-    const size_t slash = host.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : host.substr(0, slash);
-}
-
-bool write_all(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
+using platform::detail::FileHandle;
+using platform::detail::as_file;
+using platform::detail::folder_of;
+using platform::detail::sync_folder;
+using platform::detail::write_all;
 
 // Copies everything from `from` to `to`; false with errno set on failure.
 bool copy_contents(int from, int to) {
@@ -61,42 +39,66 @@ bool copy_contents(int from, int to) {
     }
 }
 
-void sync_folder(const std::string& folder) {
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
+// The path of the file open on `fd`, symbolic links resolved: a write that
+// replaces the file replaces the file a link points to, never the link.
+std::string resolved_path(int fd, const std::string& host) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    std::string path(PATH_MAX, '\0');
+    const ssize_t n = readlink(link, path.data(), path.size());
+    if (n > 0 && n < static_cast<ssize_t>(path.size()) && path[0] == '/') {
+        path.resize(static_cast<size_t>(n));
+        return path;
     }
+    if (char* real = realpath(host.c_str(), nullptr)) {
+        path = real;
+        std::free(real);
+        return path;
+    }
+    return host;
 }
 
-int open_retrying(const std::string& host, int flags) {
+// Opens `host` when it is a regular file. A folder, device, FIFO or socket
+// is refused (ERROR_ACCESS_DENIED) at once: one that is there already is not
+// even opened, and one put in its place meanwhile is opened non-blocking, so
+// that a FIFO cannot hang the caller, and closed again.
+int open_regular(const std::string& host, int flags) {
+    struct stat info {};
+    if (stat(host.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return -1;
+    }
     int fd;
-    do fd = open(host.c_str(), flags, 0666);
+    do fd = open(host.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        set_error_from_errno(errno);
+        return -1;
+    }
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return -1;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 
-// OPEN_ALWAYS: opens the file or creates it, and tells which through the last
-// error (ERROR_ALREADY_EXISTS for a file that was there), so that a caller can
-// take back a file that only it created.
-HANDLE open_always(const std::string& host, int flags) {
+// OPEN_ALWAYS: opens the file or creates it, and tells which in `existed`,
+// so that a caller can take back a file that only it created.
+int open_always(const std::string& host, int flags, bool& existed) {
+    existed = true;
     int fd = -1;
-    bool existed = true;
     for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
-        fd = open_retrying(host, flags);
-        if (fd >= 0 || errno != ENOENT) break;
-        fd = open_retrying(host, flags | O_CREAT | O_EXCL);
+        fd = open_regular(host, flags);
+        if (fd >= 0 || GetLastError() != ERROR_FILE_NOT_FOUND) return fd;
+        fd = open_regular(host, flags | O_CREAT | O_EXCL);
         existed = fd < 0;
-        if (fd < 0 && errno != EEXIST) break;
+        if (fd < 0 && GetLastError() != ERROR_ALREADY_EXISTS) return fd;
     }
     // A dangling symbolic link: its target is created, but the name was there.
-    if (fd < 0 && errno == EEXIST) existed = true, fd = open_retrying(host, flags | O_CREAT);
-    if (fd < 0) {
-        set_error_from_errno(errno);
-        return INVALID_HANDLE_VALUE;
-    }
-    SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
-    return new FileHandle(fd);
+    if (fd < 0) existed = true, fd = open_regular(host, flags | O_CREAT);
+    return fd;
 }
 
 }  // namespace
@@ -273,29 +275,79 @@ HANDLE CreateFileA(const char* path, DWORD access, DWORD /*share_mode*/, void* /
     if (!host) return INVALID_HANDLE_VALUE;
     const bool reads = (access & GENERIC_READ) != 0;
     const bool writes = (access & GENERIC_WRITE) != 0;
-    // No access at all opens the file for its metadata only.
-    int flags = O_CLOEXEC | (reads && writes ? O_RDWR : writes ? O_WRONLY : reads ? O_RDONLY : O_PATH);
+    // No access at all opens the file for its information only.
+    int flags = reads && writes ? O_RDWR : writes ? O_WRONLY : reads ? O_RDONLY : O_PATH;
+    bool existed = true;
     switch (creation_disposition) {
         case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
         case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
         case OPEN_EXISTING: break;
-        case OPEN_ALWAYS: return open_always(*host, flags);
+        case OPEN_ALWAYS: break;
         default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
     }
-    const int fd = open_retrying(*host, flags);
-    if (fd < 0) {
-        set_error_from_errno(errno);
-        return INVALID_HANDLE_VALUE;
+    const int fd = creation_disposition == OPEN_ALWAYS ? open_always(*host, flags, existed) : open_regular(*host, flags);
+    if (fd < 0) return INVALID_HANDLE_VALUE;
+    auto* handle = new FileHandle(fd);
+    handle->path = resolved_path(fd, *host);
+    if (creation_disposition == OPEN_ALWAYS) SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return handle;
+}
+
+BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read_count, void* /*overlapped*/) {
+    FileHandle* handle = as_file(file);
+    if (read_count != nullptr) *read_count = 0;
+    if (handle == nullptr) return FALSE;
+    DWORD done = 0;
+    while (done < count) {
+        const ssize_t n = read(handle->fd, static_cast<char*>(buffer) + done, count - done);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            set_error_from_errno(errno);
+            return FALSE;
+        }
+        done += static_cast<DWORD>(n);
     }
-    return new FileHandle(fd);
+    if (read_count != nullptr) *read_count = done;
+    return TRUE;
+}
+
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written_count, void* /*overlapped*/) {
+    FileHandle* handle = as_file(file);
+    if (written_count != nullptr) *written_count = 0;
+    if (handle == nullptr) return FALSE;
+    if (!write_all(handle->fd, buffer, count)) {
+        set_error_from_errno(errno);
+        return FALSE;
+    }
+    if (written_count != nullptr) *written_count = count;
+    return TRUE;
+}
+
+BOOL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS info_class, void* info, DWORD size) {
+    FileHandle* handle = as_file(file);
+    if (handle == nullptr) return FALSE;
+    if (info_class != FileStandardInfo || info == nullptr || size < sizeof(FILE_STANDARD_INFO)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    struct stat status {};
+    if (fstat(handle->fd, &status) != 0) {
+        set_error_from_errno(errno);
+        return FALSE;
+    }
+    auto* standard = static_cast<FILE_STANDARD_INFO*>(info);
+    standard->AllocationSize = static_cast<int64_t>(status.st_blocks) * 512;
+    standard->EndOfFile = status.st_size;
+    standard->NumberOfLinks = static_cast<DWORD>(status.st_nlink);
+    standard->DeletePending = status.st_nlink == 0;
+    standard->Directory = S_ISDIR(status.st_mode);
+    return TRUE;
 }
 
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD move_method) {
     FileHandle* handle = as_file(file);
-    if (handle == nullptr) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return INVALID_SET_FILE_POINTER;
-    }
+    if (handle == nullptr) return INVALID_SET_FILE_POINTER;
     const int64_t offset = distance_high != nullptr
                                ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distance_high)) << 32) |
                                                       static_cast<uint32_t>(distance))
@@ -313,10 +365,7 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD move
 
 BOOL SetEndOfFile(HANDLE file) {
     FileHandle* handle = as_file(file);
-    if (handle == nullptr) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (handle == nullptr) return FALSE;
     const off_t position = lseek(handle->fd, 0, SEEK_CUR);
     if (position < 0 || ftruncate(handle->fd, position) != 0) {
         set_error_from_errno(errno);
@@ -326,22 +375,49 @@ BOOL SetEndOfFile(HANDLE file) {
 }
 
 namespace platform::detail {
-int file_descriptor(HANDLE handle) {
-    const FileHandle* file = as_file(handle);
-    return file == nullptr ? -1 : file->fd;
+
+std::string folder_of(const std::string& host) {
+    const size_t slash = host.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : host.substr(0, slash);
 }
 
-int release_file_descriptor(HANDLE handle) {
-    FileHandle* file = as_file(handle);
-    if (file == nullptr) return -1;
-    const int fd = file->fd;
-    delete file;
-    return fd;
+void sync_folder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+FileHandle* as_file(HANDLE handle) {
+    auto* base = handle == nullptr || handle == INVALID_HANDLE_VALUE ? nullptr : static_cast<Handle*>(handle);
+    if (base == nullptr || base->kind != Handle::Kind::file) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return static_cast<FileHandle*>(base);
+}
+
+bool write_all(int fd, const void* data, size_t size) {
+    const char* next = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = write(fd, next, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        next += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
 }
 
 BOOL close_file_handle(Handle* handle) {
     auto* file = static_cast<FileHandle*>(handle);
-    const int result = close(file->fd);
+    remove_unplaced_replacement(*file);
+    if (file->folder >= 0) close(file->folder);
+    const int result = close(file->fd);  // also gives up a replacement's lock
     delete file;
     if (result != 0) {
         set_error_from_errno(errno);
@@ -350,6 +426,22 @@ BOOL close_file_handle(Handle* handle) {
     return TRUE;
 }
 }  // namespace platform::detail
+
+FILE* win_fopen_file(const char* path, const char* mode) {
+    const auto host = host_path(path);
+    if (!host || mode == nullptr || mode[0] != 'r') {
+        if (host) SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    const int fd = open_regular(*host, std::strchr(mode, '+') != nullptr ? O_RDWR : O_RDONLY);
+    if (fd < 0) return nullptr;
+    FILE* file = fdopen(fd, mode);
+    if (file == nullptr) {
+        set_error_from_errno(errno);
+        close(fd);
+    }
+    return file;
+}
 
 FILE* win_fopen(const char* path, const char* mode) {
     const auto host = host_path(path);

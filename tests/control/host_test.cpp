@@ -1,6 +1,7 @@
 // The host runtime: the event loop and the About presenter.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "platform/console.h"
@@ -64,6 +65,59 @@ TEST(EventLoop, ATickMayRemoveItsOwnTimer) {
     loop.set_timer_enabled(timer, true);
     loop.run_until([] { return false; }, 100ms);
     EXPECT_EQ(ticks, 1);
+}
+
+// Another loop drives this one: it learns when to run process_pending() from
+// the next timer's due time and from the wake handler.
+TEST(EventLoop, TellsADrivingLoopWhenTheNextTimerIsDue) {
+    EventLoop& loop = EventLoop::current();
+    int ticks = 0;
+    const auto slow = loop.add_timer(10s, [] {});
+    const auto fast = loop.add_timer(50ms, [&] { ++ticks; });
+    EXPECT_EQ(loop.time_until_next_timer(), std::nullopt);  // none enabled
+    loop.set_timer_enabled(slow, true);
+    loop.set_timer_enabled(fast, true);
+    const auto left = loop.time_until_next_timer();
+    ASSERT_TRUE(left.has_value());
+    EXPECT_GT(*left, 0ms);
+    EXPECT_LE(*left, 50ms);  // the earlier of the two
+
+    // Driven as another loop would: sleep for the time told, then process.
+    while (ticks == 0) {
+        std::this_thread::sleep_for(*loop.time_until_next_timer());
+        loop.process_pending();
+    }
+    EXPECT_EQ(ticks, 1);
+    loop.set_timer_enabled(fast, false);
+    EXPECT_GT(*loop.time_until_next_timer(), 1s);  // only the slow one is left
+    loop.remove_timer(slow);
+    loop.remove_timer(fast);
+    EXPECT_EQ(loop.time_until_next_timer(), std::nullopt);
+}
+
+TEST(EventLoop, WakesADrivingLoopWhenWorkIsPostedOrATimerIsEnabled) {
+    EventLoop& loop = EventLoop::current();
+    std::atomic<int> wakes{0};
+    loop.set_wake_handler([&] { ++wakes; });
+
+    const auto timer = loop.add_timer(1h, [] {});
+    EXPECT_EQ(wakes, 0);  // a new timer is stopped
+    loop.set_timer_enabled(timer, true);
+    EXPECT_EQ(wakes, 1);
+    loop.remove_timer(timer);
+
+    bool ran = false;
+    std::thread poster([&] { loop.post([&] { ran = true; }); });
+    poster.join();
+    EXPECT_EQ(wakes, 2);  // woken by the posting thread, before the work runs
+    EXPECT_FALSE(ran);
+    loop.process_pending();
+    EXPECT_TRUE(ran);
+
+    loop.set_wake_handler(nullptr);
+    loop.post([] {});
+    EXPECT_EQ(wakes, 2);
+    loop.process_pending();
 }
 
 TEST(AboutBox, TheDefaultPresenterPrintsTheBoxAndReturnsWithoutATerminal) {

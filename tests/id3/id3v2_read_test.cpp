@@ -50,7 +50,7 @@ TEST_F(Id3v2Read, Version23AllTwelveFields) {
     append(body, frame("TCOM", latin1_text("Composer")));
     append(body, frame("TOPE", latin1_text("Orig")));
     append(body, frame("TCOP", latin1_text("(c) 2001")));
-    append(body, frame("WXXX", bytes({0, 'd', 0, 'h', 't', 't', 'p', ':', '/', '/', 'x'})));
+    append(body, frame("WXXX", bytes({0, 0, 'h', 't', 't', 'p', ':', '/', '/', 'x'})));
     append(body, frame("TENC", latin1_text("Enc")));
     append(body, frame("COMM", bytes({0, 'e', 'n', 'g', 0, 'N', 'i', 'c', 'e'})));
     append(body, frame("TCON", latin1_text("(17)")));
@@ -90,7 +90,7 @@ TEST_F(Id3v2Read, TextEncodings) {
     append(body, frame("TPE1", bytes({1, 0xFE, 0xFF, 0, 'B', 0, 0xE9})));                       // UTF-16 BE BOM
     append(body, frame("TALB", bytes({2, 0, 'X', 0x20, 0xAC}), 4));                             // UTF-16BE
     append(body, frame("TCOM", bytes({3, 'U', 0xC3, 0xA9, 0xE2, 0x82, 0xAC}), 4));              // UTF-8
-    append(body, frame("COMM", bytes({1, 'e', 'n', 'g', 0xFF, 0xFE, 'd', 0, 0, 0, 0xFF, 0xFE, 'c', 0, 0xE9, 0}), 4));
+    append(body, frame("COMM", bytes({1, 'e', 'n', 'g', 0xFF, 0xFE, 0, 0, 0xFF, 0xFE, 'c', 0, 0xE9, 0}), 4));
     append(body, frame("TPE2", bytes({3, 'A', 0, 'B', 0}), 4));
     append(body, frame("TCON", bytes({3, '1', '7', 0, 'P', 'o', 'p'}), 4));  // two values
     ASSERT_EQ(read_tag(tag(4, 0, body)), 0);

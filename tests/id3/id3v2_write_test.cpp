@@ -157,21 +157,18 @@ TEST_F(Id3v2Write, FrameAboveTheLimitIsRefused) {
     EXPECT_TRUE(contains(read("b.mp3"), at_limit));
 }
 
-TEST_F(Id3v2Write, ImplausibleSizeEndsTheWalk) {
+// A frame whose size runs past the tag hides the frames after it: the write
+// is refused rather than drop them.
+TEST_F(Id3v2Write, ImplausibleSizeRefusesTheWrite) {
     Bytes body = frame("TPE2", latin1_text("kept"));
     Bytes bad = frame("TXXX", latin1_text("x"));
     bad[5] = 0x10;  // about a megabyte, more than the file holds
     append(body, bad);
     append(body, frame("TPE3", latin1_text("after")));
-    make("a.mp3", tag(3, 0, body, 10), 3000);
+    const Bytes old = make("a.mp3", tag(3, 0, body, 10), 3000);
     stage_all("");
-    ASSERT_EQ(call_text("setid3v2", win("a.mp3")), 0);
-    const Bytes file = read("a.mp3");
-    const auto ids = frame_ids(file);
-    EXPECT_EQ(ids.front(), "TPE2");
-    EXPECT_EQ(ids.size(), 13u);
-    EXPECT_FALSE(contains(file, bytes("after")));
-    EXPECT_TRUE(std::equal(file.end() - 3000, file.end(), audio(3000).begin()));
+    EXPECT_EQ(call_text("setid3v2", win("a.mp3")), 3);
+    EXPECT_EQ(read("a.mp3"), old);
 }
 
 TEST_F(Id3v2Write, Id3v1RecordStaysAtTheEndAndAudioIsUnchanged) {

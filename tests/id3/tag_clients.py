@@ -2,10 +2,18 @@
 
   read-mutagen FILE          JSON: {"version": "2.3.0", "frames": {ID: value}}
   read-eyed3 FILE [1|2]      JSON: {"version": "2.3.0", "frames": {ID: value}}
+  frames-mutagen FILE        JSON: {"version": ..., "frames": {HashKey: every
+                             attribute but the encoding}}, frames of version 2.2
+                             under their 2.3 identifiers, chapters with their
+                             embedded frames, frames mutagen does not parse
+                             under "?ID" (the bytes after the frame header)
   write-mutagen FILE VERSION ENCODING JSON_FIELDS [IMAGE]
 
 Frame values: text frames their (first) text, COMM its text, WXXX its URL,
-TXXX:<description> its text, APIC the hex SHA-256 of the picture.
+TXXX:<description> its text, APIC the hex SHA-256 of the picture. In
+JSON_FIELDS, "CHAP:<id>" takes {"start", "end", "title", ["subtitle"]} and "CTOC:<id>"
+{"children", "title"}: a chapter and a table of contents with an embedded
+TIT2 (and TIT3).
 """
 import hashlib
 import json
@@ -35,6 +43,42 @@ def read_mutagen(path):
     from mutagen.id3 import ID3
     tags = ID3(path, translate=False)
     return {"version": ".".join(map(str, tags.version)), "frames": mutagen_frames(tags)}
+
+
+def summary(value):
+    from mutagen.id3._tags import ID3Tags
+    if isinstance(value, ID3Tags):
+        return frame_summaries(value)
+    if isinstance(value, bytes):
+        return "sha256:" + hashlib.sha256(value).hexdigest()
+    if isinstance(value, (list, tuple)):
+        return [summary(v) for v in value]
+    if isinstance(value, (int, float, str)) or value is None:
+        return value
+    return str(value)
+
+
+def frame_summaries(tags):
+    from mutagen.id3 import Frames_2_2
+    out = {}
+    for frame in tags.values():
+        key = frame.HashKey
+        if type(frame).__name__ in Frames_2_2:
+            key = type(frame).__base__.__name__ + key[3:]
+        specs = frame._framespec + frame._optionalspec
+        out[key] = {spec.name: summary(getattr(frame, spec.name, None)) for spec in specs if spec.name != "encoding"}
+    return out
+
+
+def frames_mutagen(path):
+    from mutagen.id3 import ID3
+    tags = ID3(path, translate=False)
+    frames = frame_summaries(tags)
+    header = 6 if tags.version < (2, 3, 0) else 10
+    for raw in tags.unknown_frames:
+        name = raw[:3 if header == 6 else 4].decode("latin-1")
+        frames["?" + name] = "sha256:" + hashlib.sha256(raw[header:]).hexdigest()
+    return {"version": ".".join(map(str, tags.version)), "frames": frames}
 
 
 def read_eyed3(path, which):
@@ -71,6 +115,16 @@ def write_mutagen(path, version, encoding, fields, image):
             tags.add(id3.WXXX(encoding=encoding, desc="", url=value))
         elif key.startswith("TXXX:"):
             tags.add(id3.TXXX(encoding=encoding, desc=key[5:], text=[value]))
+        elif key.startswith("CHAP:"):
+            sub_frames = [id3.TIT2(encoding=encoding, text=[value["title"]])]
+            if "subtitle" in value:
+                sub_frames.append(id3.TIT3(encoding=encoding, text=[value["subtitle"]]))
+            tags.add(id3.CHAP(element_id=key[5:], start_time=value["start"], end_time=value["end"],
+                              start_offset=0xFFFFFFFF, end_offset=0xFFFFFFFF, sub_frames=sub_frames))
+        elif key.startswith("CTOC:"):
+            tags.add(id3.CTOC(element_id=key[5:], flags=id3.CTOCFlags.TOP_LEVEL | id3.CTOCFlags.ORDERED,
+                              child_element_ids=value["children"],
+                              sub_frames=[id3.TIT2(encoding=encoding, text=[value["title"]])]))
         else:
             tags.add(getattr(id3, key)(encoding=encoding, text=[value]))
     if image:
@@ -83,6 +137,8 @@ def main(argv):
     command = argv[1]
     if command == "read-mutagen":
         print(json.dumps(read_mutagen(argv[2])))
+    elif command == "frames-mutagen":
+        print(json.dumps(frames_mutagen(argv[2])))
     elif command == "read-eyed3":
         print(json.dumps(read_eyed3(argv[2], argv[3])))
     elif command == "write-mutagen":

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -53,6 +54,18 @@ public:
     bool run_until(const std::function<bool()>& done,
                    std::chrono::milliseconds timeout = std::chrono::milliseconds::max());
     void process_pending();  // due timers and posted work, without waiting
+
+    // For another event loop (a toolkit's) that drives this one through
+    // process_pending() instead of run(). The time until the next enabled
+    // timer is due, rounded up to whole milliseconds (zero when one is due),
+    // or nullopt when none is enabled; on the loop's thread only.
+    std::optional<std::chrono::milliseconds> time_until_next_timer() const;
+    // `wake` is called each time work is posted (on the posting thread) or a
+    // timer is enabled (on the loop's thread), so that the driving loop runs
+    // process_pending() and asks time_until_next_timer() again. It must return
+    // quickly and must not call into this loop. Replacing or removing it
+    // (nullptr) waits for a call in progress to return.
+    void set_wake_handler(std::function<void()> wake);
 
     ~EventLoop();
     EventLoop(const EventLoop&) = delete;

@@ -88,12 +88,30 @@ constexpr DWORD FILE_END = 2;
 constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFFu;
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintptr_t{0});
 
+// Opens regular files only, as a plain path does on Windows: a folder, device,
+// FIFO or socket is refused with ERROR_ACCESS_DENIED, at once and without
+// blocking. A symbolic link is followed; the handle knows the file it reached.
 // Access 0 opens for the file's information only. OPEN_ALWAYS sets the last
 // error to ERROR_ALREADY_EXISTS when the file was there, else to 0.
 HANDLE CreateFileA(const char* path, DWORD access, DWORD share_mode, void* security_attributes,
                    DWORD creation_disposition, DWORD flags, HANDLE template_file);
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD move_method);
 BOOL SetEndOfFile(HANDLE file);
+// Synchronous only (`overlapped` must be null). ReadFile stops short only at the
+// end of the file.
+BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read_count, void* overlapped);
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written_count, void* overlapped);
+
+enum FILE_INFO_BY_HANDLE_CLASS { FileBasicInfo = 0, FileStandardInfo = 1 };
+struct FILE_STANDARD_INFO {
+    int64_t AllocationSize;
+    int64_t EndOfFile;
+    DWORD NumberOfLinks;
+    uint8_t DeletePending;
+    uint8_t Directory;
+};
+// FileStandardInfo only.
+BOOL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS info_class, void* info, DWORD size);
 // Closes a file handle or releases a thread handle (the thread runs on).
 BOOL CloseHandle(HANDLE handle);
 
@@ -128,6 +146,9 @@ BOOL RemoveDirectoryA(const char* path);
 // C library buffered files on ANSI Windows paths (the CRT's fopen), and the
 // CRT's 64-bit positioning.
 FILE* win_fopen(const char* path, const char* mode);
+// win_fopen of an existing regular file for reading ("rb") or updating ("r+b"),
+// refusing the rest as CreateFileA does.
+FILE* win_fopen_file(const char* path, const char* mode);
 int _fseeki64(FILE* file, int64_t offset, int origin);
 // A C descriptor that takes the file handle over: the handle is not used or
 // closed afterwards, closing the descriptor (or its stream) closes the file.
