@@ -7,10 +7,12 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "encoder_binding.h"
 #include "engine_state.h"
 #include "file_helpers.h"
+#include "output_file.h"
 #include "output_paths.h"
 #include "platform/win32.h"
 #include "trace.h"
@@ -44,18 +46,27 @@ public:
     int32_t run();
 
 private:
-    int32_t prepare();  // binding, input, output, settings, stream, buffers
-    int32_t encode();   // the chunks and the flush
+    int32_t prepare();       // every check, then the output truncated
+    int32_t open_input();    // binding, header, input and its samples
+    int32_t open_output();   // path, folders, the file opened untruncated
+    int32_t open_stream();   // settings, stream, buffers
+    int32_t start_output();  // truncation: from here on the file is the job's
+    int32_t encode();        // the chunks and the flush
     size_t read_chunk();
     bool write_output(uint32_t bytes);
     int32_t close_files(int32_t result);
-    void close_stream();
+    int32_t finish_output(int32_t result);
+    void close_stream(bool write_info_tag);
 
     const EncoderEntryPoints* encoder_ = nullptr;
     int32_t channels_ = 0;
     int32_t sample_rate_ = 0;
     FILE* input_ = nullptr;
-    FILE* output_ = nullptr;
+    OutputFile output_file_;
+    std::vector<std::string> created_folders_;
+    FILE* output_ = nullptr;  // set once the output is truncated for writing
+    bool output_started_ = false;
+    int64_t bytes_written_ = 0;
     WavData data_;
     int64_t position_ = 0;  // next input byte to read
     BE_CONFIG config_{};
@@ -73,13 +84,20 @@ int32_t EncodeJob::run() {
     int32_t result = prepare();
     if (result == 0) result = encode();
     result = close_files(result);
-    close_stream();
+    result = finish_output(result);
     const int32_t status = result == 0 ? 0 : result + 100;
     engine_trace("valor de returnvalue %d \n", status);
     return status;
 }
 
 int32_t EncodeJob::prepare() {
+    if (const int32_t result = open_input(); result != 0) return result;
+    if (const int32_t result = open_output(); result != 0) return result;
+    if (const int32_t result = open_stream(); result != 0) return result;
+    return start_output();
+}
+
+int32_t EncodeJob::open_input() {
     if (bind_encoder_library() != 0) {
         engine_trace("problems loading the dll, exiting \n");
         return 1;
@@ -100,9 +118,15 @@ int32_t EncodeJob::prepare() {
         return 3;
     }
     data_ = seek_wav_data(input_);
+    // Whole sample frames only, so that a channel never takes its neighbour's samples.
+    const int64_t frame_bytes = int64_t{2} * channels_;
+    data_.end = data_.begin + (data_.end - data_.begin) / frame_bytes * frame_bytes;
     position_ = data_.begin;
     engine_trace("posicao %lld \n", static_cast<long long>(position_));
+    return 0;
+}
 
+int32_t EncodeJob::open_output() {
     if (!output_path_fits) {
         engine_trace("Cannot create destination folder\n");
         return 11;
@@ -115,16 +139,26 @@ int32_t EncodeJob::prepare() {
         engine_trace("Filename is missing\n");
         return 10;
     }
-    if (make_output_folder(folder) != 0) {
+    if (make_output_folder(folder, &created_folders_) != 0) {
         engine_trace("Cannot create destination folder\n");
         return 11;
     }
-    output_ = win_fopen(output_mp3_path, "wb");
-    if (output_ == nullptr) {
+    // Opened without truncation: an existing file stays as it is until the
+    // settings and the encoder have accepted the job.
+    if (output_file_.open(output_mp3_path) != OutputFile::Opened::ok) {
         engine_trace("Cannot create %s\n", output_mp3_path);
         return 4;
     }
+    // Writing the input's own file would destroy the samples before they are read.
+    const auto input = file_facts(input_wav_path);
+    if (input && input->identity == output_file_.identity()) {
+        engine_trace("Cannot create %s\n", output_mp3_path);
+        return 4;
+    }
+    return 0;
+}
 
+int32_t EncodeJob::open_stream() {
     if (const int32_t refused = fill_encoder_config(config_, channels_, sample_rate_); refused != 0) return refused;
     apply_priority(setting_priority);
 
@@ -147,16 +181,32 @@ int32_t EncodeJob::prepare() {
     return 0;
 }
 
+int32_t EncodeJob::start_output() {
+    output_ = output_file_.start_writing();
+    if (output_ == nullptr) {
+        engine_trace("Cannot create %s\n", output_mp3_path);
+        return 4;
+    }
+    output_started_ = true;
+    return 0;
+}
+
 size_t EncodeJob::read_chunk() {
     const int64_t remaining = data_.end - position_;
     if (remaining < 2) return 0;
-    const size_t wanted = static_cast<size_t>(std::min<int64_t>(samples_per_chunk_, remaining / 2));
+    size_t wanted = static_cast<size_t>(std::min<int64_t>(samples_per_chunk_, remaining / 2));
+    const auto frame = static_cast<size_t>(channels_);
+    if (wanted >= frame) wanted -= wanted % frame;  // every chunk starts on a frame
     const size_t read = std::fread(pcm_.get(), 2, wanted, input_);
     position_ += static_cast<int64_t>(read) * 2;
     return read;
 }
 
-bool EncodeJob::write_output(uint32_t bytes) { return std::fwrite(mp3_.get(), 1, bytes, output_) == bytes; }
+bool EncodeJob::write_output(uint32_t bytes) {
+    const size_t written = std::fwrite(mp3_.get(), 1, bytes, output_);
+    bytes_written_ += static_cast<int64_t>(written);
+    return written == bytes;
+}
 
 int32_t EncodeJob::encode() {
     input_length_ = get_file_length(input_wav_path);
@@ -227,10 +277,33 @@ int32_t EncodeJob::close_files(int32_t result) {
     return result;
 }
 
-void EncodeJob::close_stream() {
+// The end of the output. A job that never started writing takes back what it
+// created (the file, the folder levels). One that wrote checks that the path
+// still names the file it wrote, at the length it wrote: a file deleted,
+// replaced or rewritten meanwhile is a write error, and the encoder's tag
+// frame is then not written, since it would land in someone else's file.
+int32_t EncodeJob::finish_output(int32_t result) {
+    if (!output_started_) {
+        output_file_.abandon();
+        for (auto level = created_folders_.rbegin(); level != created_folders_.rend(); ++level)
+            RemoveDirectoryA(level->c_str());  // only while empty
+        close_stream(false);
+        return result;
+    }
+    const auto now = file_facts(output_mp3_path);
+    const bool intact = now && now->identity == output_file_.identity() && now->length == bytes_written_;
+    if (!intact) {
+        engine_trace("Output file changed during the job\n");
+        if (result == 0 || result == 12) result = 7;
+    }
+    close_stream(intact);
+    return result;
+}
+
+void EncodeJob::close_stream(bool write_info_tag) {
     if (stream_ == 0) return;
     engine_trace("fechando hbeStream \n");
-    encoder_->write_info_tag(stream_, output_mp3_path);
+    if (write_info_tag) encoder_->write_info_tag(stream_, output_mp3_path);
     encoder_->close_stream(stream_);
     stream_ = 0;
 }

@@ -64,7 +64,7 @@ int32_t check_folder_writable(const char* path) {
     return probe_folder_writable(path) == 1 ? 0 : 1;
 }
 
-int32_t make_output_folder(const std::string& folder) {
+int32_t make_output_folder(const std::string& folder, std::vector<std::string>* created) {
     if (folder.empty()) return 1;
     std::string path = folder;
     if (path.size() < 2) return 7;
@@ -74,15 +74,18 @@ int32_t make_output_folder(const std::string& folder) {
 
     // Create the levels from the top down; levels that exist already and a
     // share's server part fail silently.
+    const auto create = [created](const std::string& level) {
+        if (CreateDirectoryA(level.c_str(), nullptr) != FALSE && created != nullptr) created->push_back(level);
+    };
     const bool share = is_share_path(path);
     for (size_t at = path.find('\\', share ? 2 : 0); at != std::string::npos; at = path.find('\\', at + 1)) {
         const std::string prefix = path.substr(0, at + 1);
-        CreateDirectoryA(prefix.c_str(), nullptr);
+        create(prefix);
         if (prefix.size() == 3) continue;  // a drive root
         const std::string level = prefix.substr(0, prefix.size() - 1);
         if (is_existing_file(level.c_str())) return 17;
     }
-    CreateDirectoryA(path.c_str(), nullptr);
+    create(path);
     if (is_existing_folder(path.c_str())) return check_folder_writable(path.c_str()) == 0 ? 0 : 15;
     if (is_existing_file(path.c_str())) return 17;
     return share ? 6 : 4;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace engine {
 
@@ -19,7 +20,8 @@ int32_t split_output_path(const char* path, std::string& folder, std::string& fi
 // forward slash, 10 "*", 9 "?", 11 "<", 12 ">", 14 a double quote, 16 "|",
 // 2 neither a drive nor a share path, 17 a file stands in the way, 15 no file
 // can be created there, 4 (drive) or 6 (share) the folder could not be made.
-int32_t make_output_folder(const std::string& folder);
+// `created`, when given, receives the levels this call created, top down.
+int32_t make_output_folder(const std::string& folder, std::vector<std::string>* created = nullptr);
 
 // 1 for more than one colon, else 2 for "/", 3 "*", 4 "?", 5 "<", 6 ">",
 // 7 a double quote, 8 "|", in this order; 0 when none occurs.

@@ -44,6 +44,41 @@ int32_t read_wav_header(const char* path, int32_t& channels, int32_t& sample_rat
     return check_wav_header(std::span<const uint8_t>(head, read), channels, sample_rate);
 }
 
+namespace {
+
+constexpr uint32_t kStreamedSize = 0xFFFFFFFF;  // "to the end", however long the file
+
+// End of a data chunk of `size` bytes beginning at `begin`: streamed sizes
+// (0, 0xFFFFFFFF) and sizes beyond the file run to the end of the file.
+int64_t data_end(int64_t begin, uint32_t size, int64_t file_length) {
+    const int64_t file_end = std::max(file_length, begin);
+    if (size == 0 || size == kStreamedSize || size > file_length - begin) return file_end;
+    return begin + size;
+}
+
+bool is_chunk_id(const uint8_t* id) {
+    return std::all_of(id, id + 4, [](uint8_t c) { return c >= 0x20 && c <= 0x7E; });
+}
+
+}  // namespace
+
+std::optional<WavData> walk_to_data_chunk(const ReadAt& read_at, int64_t file_length) {
+    constexpr int64_t kFirstChunk = 12;  // after "RIFF", its size and "WAVE"
+    int64_t at = kFirstChunk;
+    for (int walked = 0; walked < kMaxChunksWalked; ++walked) {
+        uint8_t header[8];  // 0 id, 4 size
+        if (at > file_length - 8 || read_at(at, header, sizeof header) != sizeof header) return std::nullopt;
+        if (!is_chunk_id(header)) return std::nullopt;
+        const uint32_t size = u32_le(header + 4);
+        const int64_t body = at + 8;
+        if (std::memcmp(header, "data", 4) == 0) return WavData{body, data_end(body, size, file_length)};
+        const int64_t padded = int64_t{size} + (size & 1);
+        if (padded > file_length - body) return std::nullopt;  // runs past the end of the file
+        at = body + padded;
+    }
+    return std::nullopt;
+}
+
 WavData find_wav_data(std::span<const uint8_t> head, int64_t file_length) {
     WavData data;
     data.end = std::max(file_length, kWavFallbackStart);
@@ -53,25 +88,29 @@ WavData find_wav_data(std::span<const uint8_t> head, int64_t file_length) {
         if (std::memcmp(head.data() + p, "data", 4) != 0) continue;
         data.begin = static_cast<int64_t>(p) + 8;  // past the tag and the size field
         data.end = std::max(file_length, data.begin);
-        if (head.size() >= p + 8) {
-            // Trailing chunks (LIST, id3, ...) are not sound: stop at the end of
-            // the data chunk when its size can be right. Streams written with
-            // size 0 or 0xFFFFFFFF run to the end of the file.
-            const int64_t size = u32_le(head.data() + p + 4);
-            if (size != 0 && size <= file_length - data.begin) data.end = data.begin + size;
-        }
+        // Trailing chunks (LIST, id3, ...) are not sound: stop at the end of
+        // the data chunk when its size can be right.
+        if (head.size() >= p + 8) data.end = data_end(data.begin, u32_le(head.data() + p + 4), file_length);
         return data;
     }
     return data;
 }
 
+WavData locate_wav_data(const ReadAt& read_at, int64_t file_length) {
+    if (const auto chunk = walk_to_data_chunk(read_at, file_length)) return *chunk;
+    uint8_t head[kWavSearchBytes + 4] = {};
+    const size_t read = read_at(0, head, sizeof head);
+    return find_wav_data(std::span<const uint8_t>(head, read), file_length);
+}
+
 WavData seek_wav_data(FILE* file) {
     int64_t length = 0;
     if (_fseeki64(file, 0, SEEK_END) == 0) length = std::max<int64_t>(_ftelli64(file), 0);
-    uint8_t head[kWavSearchBytes + 4] = {};
-    size_t read = 0;
-    if (_fseeki64(file, 0, SEEK_SET) == 0) read = std::fread(head, 1, sizeof head, file);
-    const WavData data = find_wav_data(std::span<const uint8_t>(head, read), length);
+    const ReadAt read_at = [file](int64_t offset, uint8_t* bytes, size_t size) -> size_t {
+        if (_fseeki64(file, offset, SEEK_SET) != 0) return 0;
+        return std::fread(bytes, 1, size, file);
+    };
+    const WavData data = locate_wav_data(read_at, length);
     _fseeki64(file, data.begin, SEEK_SET);
     return data;
 }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <span>
 
 namespace engine {
@@ -27,12 +29,28 @@ struct WavData {
     int64_t end = kWavFallbackStart;
 };
 
-// The samples of a file of `file_length` bytes whose first bytes are `head`
-// (up to kWavSearchBytes + 4 bytes, as many as the file holds): after the
-// first "data" tag in the first 100 bytes, else from byte 60 (also for files
-// shorter than 100 bytes). They end with the data chunk when its size is
-// plausible (not 0 and within the file), else at the end of the file.
+// Chunks the walk looks at before it gives up: enough for any real file,
+// and a bound on the reads a hostile file can cause.
+constexpr int kMaxChunksWalked = 4096;
+
+// Reads up to `size` bytes at `offset` into `bytes`; answers how many it read.
+using ReadAt = std::function<size_t(int64_t offset, uint8_t* bytes, size_t size)>;
+
+// The data chunk reached by walking the RIFF chunks from byte 12 (each size
+// checked against the file, odd sizes padded, ids printable); nullopt when
+// the chunk list breaks before a data chunk.
+std::optional<WavData> walk_to_data_chunk(const ReadAt& read_at, int64_t file_length);
+
+// The search: after the first "data" tag in `head` (the first 100 bytes of a
+// file of `file_length` bytes, plus up to 4 more for the size field), else
+// from byte 60 (also for files shorter than 100 bytes).
 WavData find_wav_data(std::span<const uint8_t> head, int64_t file_length);
+
+// The samples of a file: its data chunk, found by the walk, or when the
+// chunk list is broken by the search. They end with the data chunk when its
+// size is plausible (not 0, not 0xFFFFFFFF, within the file), else at the end
+// of the file.
+WavData locate_wav_data(const ReadAt& read_at, int64_t file_length);
 
 // Positions `file` at its first sample byte and answers where the samples lie.
 WavData seek_wav_data(FILE* file);

@@ -1,5 +1,6 @@
 """Seeds for the WAV reader's fuzz target: canonical files, chunks before and
-after the samples, data sizes 0 and 0xFFFFFFFF, other formats, short files."""
+after the samples (bext, LIST with "data" in a text, odd sizes), data sizes 0
+and 0xFFFFFFFF, other formats, short files."""
 import struct
 
 
@@ -27,6 +28,8 @@ SEEDS = {
     "size_max": wav(size=0xFFFFFFFF),
     "float": wav(tag=3, bits=32),
     "short": wav()[:90],
+    "bext_and_list": wav(before=chunk(b"bext", b"\0" * 602) + chunk(b"LIST", b"INFOINAM" + struct.pack("<I", 9) + b"metadata\0\0")),
+    "odd_chunk": wav(before=chunk(b"LIST", b"INFOISFTabc") + b"\0"),
 }
 
 

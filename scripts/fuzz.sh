@@ -16,7 +16,5 @@ for target in build-fuzz/fuzz/fuzz_*; do
   name=$(basename "$target")
   mkdir -p "$corpus_root/$name"
   echo "-- $name (${seconds}s)"
-  "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    "$corpus_root/$name" 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' || true
-  [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "fuzz target $name failed"; exit 1; }
+  scripts/fuzz_target.sh "$target" "$corpus_root/$name" "$seconds" || exit 1
 done

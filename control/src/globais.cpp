@@ -1,8 +1,10 @@
 #include "globais.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/text.h"
@@ -28,11 +30,28 @@ struct FileCloser {
 
 constexpr int64_t kProbeBytes = 255;
 
+// Device and inode of the file a path names; nullopt when it names none.
+std::optional<std::array<DWORD, 3>> file_identity(const Text& path) {
+    const std::string ansi = platform::utf16_to_latin1(path);
+    HANDLE file = CreateFileA(ansi.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);  // information only
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(file, &info) != FALSE;
+    CloseHandle(file);
+    if (!known) return std::nullopt;
+    return std::array<DWORD, 3>{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
 }  // namespace
 
 bool CheckForEquality(const Text& a, const Text& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char16_t x, char16_t y) { return to_upper(x) == to_upper(y); });
+    if (std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                   [](char16_t x, char16_t y) { return to_upper(x) == to_upper(y); }))
+        return true;
+    // Two names of one existing file (a link, another spelling of the path):
+    // writing the output would destroy the input.
+    const auto first = file_identity(a);
+    return first && first == file_identity(b);
 }
 
 bool CheckForEmpty(const Text& a) { return a.empty(); }

@@ -9,7 +9,8 @@ namespace zubmp3::Globais {
 // MP3Class::Init; one value per thread.
 extern thread_local Text ControlFolder;
 
-// Equal after both are turned into upper case; nothing else is normalised.
+// Equal after both are turned into upper case, or two names of one existing
+// file (the same device and inode: links, other spellings of the path).
 bool CheckForEquality(const Text& a, const Text& b);
 // True only for the empty text (blanks are not empty).
 bool CheckForEmpty(const Text& a);

@@ -12,7 +12,12 @@ namespace zubmp3 {
 namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(250);
+// While the end of a job may come before the next poll, the end watch asks
+// every few milliseconds whether it has come, so that the end is reported at
+// once instead of up to a poll interval late.
+constexpr auto kEndWatchInterval = std::chrono::milliseconds(4);
 constexpr Long kJobRunning = 1000;
+constexpr Long kLastProgress = 99;  // a finished job's own figure
 constexpr int kFixedSizeTwips = 550;
 
 // Unused text slots carry one blank.
@@ -52,9 +57,15 @@ void ZUBEncodeEvents::ID3v1GenreList(bool&, Text&) {}
 // ---- State ----
 
 ZUBEncode::Impl::Impl(ZUBEncode& owner)
-    : control(owner), loop(EventLoop::current()), Timer1(loop.add_timer(kPollInterval, [this] { Timer1_Timer(); })) {}
+    : control(owner),
+      loop(EventLoop::current()),
+      Timer1(loop.add_timer(kPollInterval, [this] { Timer1_Timer(); })),
+      EndWatch(loop.add_timer(kEndWatchInterval, [this] { EndWatch_Timer(); })) {}
 
-ZUBEncode::Impl::~Impl() { loop.remove_timer(Timer1); }
+ZUBEncode::Impl::~Impl() {
+    loop.remove_timer(Timer1);
+    loop.remove_timer(EndWatch);
+}
 
 MP3Class& ZUBEncode::Impl::bridge() {
     if (!mp3) mp3 = std::make_unique<MP3Class>();
@@ -77,27 +88,55 @@ void ZUBEncode::Impl::ReportErrorCode(const Long& number) {
 }
 
 // The poll: progress when it changed, then the end of the job as ErrorCode,
-// Finished and Progress 100.
+// Finished and Progress 100. A loop nested in one of its event handlers does
+// not poll again, so an end is reported once.
 void ZUBEncode::Impl::Timer1_Timer() {
+    if (ticking) return;
+    struct TickMark {
+        bool& flag;
+        explicit TickMark(bool& f) : flag(f) { flag = true; }
+        ~TickMark() { flag = false; }
+    } const mark(ticking);
+
     engine();
-    Long progress = send(u"progress");
+    const Long engine_progress = send(u"progress");
+    Long progress = engine_progress;
     if (progress != LastProgress && events != nullptr) events->Progress(progress);
     LastProgress = progress;
 
     const Long status = send(u"intreturn");
-    if (status >= kJobRunning) return;
+    if (status >= kJobRunning) return watch_for_end(engine_progress);
 
     LastProgress = -1;
     const uint64_t job = jobs_started;
     ReportErrorCode(status);
-    // A handler that started the next job has re-armed the timer for it.
+    // A handler that started the next job has re-armed the timers for it.
     if (jobs_started == job) {
         loop.set_timer_enabled(Timer1, false);
+        loop.set_timer_enabled(EndWatch, false);
         polling = false;
     }
     if (events != nullptr) events->Finished();
     Long final_progress = 100;
     if (events != nullptr) events->Progress(final_progress);
+}
+
+void ZUBEncode::Impl::EndWatch_Timer() {
+    if (send(u"intreturn") < kJobRunning) Timer1_Timer();
+}
+
+// The end watch runs while the job may end before the next poll: from its
+// start (a refused or a short job) until the first poll, and again once the
+// progress so far says that the rest takes less than two poll intervals, or
+// has reached a finished job's own figure (a long or a resumed job). Most of
+// a long job is watched by the poll alone.
+void ZUBEncode::Impl::watch_for_end(Long progress) {
+    bool near = progress >= kLastProgress;
+    if (!near && progress > 0) {
+        const auto elapsed = std::chrono::steady_clock::now() - job_started;
+        near = elapsed * (kLastProgress - progress) / progress < 2 * kPollInterval;
+    }
+    loop.set_timer_enabled(EndWatch, near);
 }
 
 // ---- Lifecycle ----
@@ -107,6 +146,7 @@ ZUBEncode::ZUBEncode() : impl_(std::make_unique<Impl>(*this)) {}
 ZUBEncode::~ZUBEncode() {
     // No event is raised from here on: the poll is gone before the job stops.
     impl_->loop.remove_timer(impl_->Timer1);
+    impl_->loop.remove_timer(impl_->EndWatch);
     impl_->events = nullptr;
     if (!impl_->mp3 || !impl_->mp3->IsLoaded()) return;
     try {
@@ -151,6 +191,8 @@ void ZUBEncode::MP3EncodeResume() {
 void ZUBEncode::MP3EncodeCancel() {
     impl_->engine();
     impl_->send(u"cancel");
+    // The job has ended when "cancel" returns: report it at once.
+    if (impl_->polling) impl_->loop.set_timer_enabled(impl_->EndWatch, true);
 }
 
 void ZUBEncode::MP3Encode(const Text& Inputfile, const Text& OutPutFile, Long Bitrate, const Text& StereoMode,
@@ -171,7 +213,9 @@ void ZUBEncode::MP3Encode(const Text& Inputfile, const Text& OutPutFile, Long Bi
 
     ++impl_->jobs_started;
     impl_->polling = true;
+    impl_->job_started = std::chrono::steady_clock::now();
     impl_->loop.set_timer_enabled(impl_->Timer1, true);
+    impl_->loop.set_timer_enabled(impl_->EndWatch, true);
 }
 
 void ZUBEncode::SelectProcessPriority(Long NewLevel) {

@@ -1,6 +1,7 @@
 // ZUBEncode: the ID3v1 and ID3v2 tag methods. Each is a fixed conversation of
 // engine commands; the engine's status is the method's result, unchanged.
 #include <limits>
+#include <mutex>
 #include <new>
 
 #include "globais.h"
@@ -22,6 +23,21 @@ const Text kBesideTheFile;
 constexpr Long kInvalidArgumentError = 5;
 constexpr Long kOverflowError = 6;
 constexpr Long kOutOfMemoryError = 7;
+
+// The engine's tag staging fields are one set per process: a conversation
+// (staging, the operation, the read-back, the clean-up) holds them from its
+// first word to its last, whichever control or thread speaks.
+class TagConversation {
+public:
+    TagConversation() : lock_(mutex()) {}
+
+private:
+    static std::mutex& mutex() {
+        static std::mutex conversations;
+        return conversations;
+    }
+    std::lock_guard<std::mutex> lock_;
+};
 
 // One command with a text in the second slot (read back), "" and `number`.
 Long send_text(MP3Class& bridge, const char16_t* word, Text& value, Long number = 0) {
@@ -79,6 +95,7 @@ constexpr V2Field kV2Fields[12] = {
 
 Long ZUBEncode::Read_ID3_v1_tag(const Text& filename, Long& Track, Text& Title, Text& Artist, Text& Album,
                                 Text& Year, Long& Genre, Text& Comment) {
+    const TagConversation conversation;
     MP3Class& bridge = impl_->engine();
     const Long result = send_copy(bridge, u"getid3v1", filename);
     if (result != 0) return result;  // the outputs stay as passed
@@ -96,6 +113,7 @@ Long ZUBEncode::Read_ID3_v1_tag(const Text& filename, Long& Track, Text& Title, 
 
 Long ZUBEncode::Write_ID3_v1_tag(const Text& filename, Long Track, const Text& Title, const Text& Artist,
                                  const Text& Album, const Text& Year, Long Genre, const Text& Comment) {
+    const TagConversation conversation;
     MP3Class& bridge = impl_->engine();
     send_copy(bridge, u"wv1Title", Title);
     send_copy(bridge, u"wv1Artist", Artist);
@@ -108,6 +126,7 @@ Long ZUBEncode::Write_ID3_v1_tag(const Text& filename, Long Track, const Text& T
 }
 
 Long ZUBEncode::Remove_ID3V1_tag(const Text& filename) {
+    const TagConversation conversation;
     MP3Class& bridge = impl_->engine();
     return send_copy(bridge, u"removeid3v1", filename);
 }
@@ -130,6 +149,7 @@ void ZUBEncode::Generate_ID3v1Genre() {
 Long ZUBEncode::Read_ID3_v2_tag(const Text& filename, Text& Track, Text& Title, Text& Artist, Text& Album,
                                 Text& Year, Text& Genre, Text& Comment, Text& EncodedBy, Text& URL,
                                 Text& Copyright, Text& OriginalArtist, Text& Composer) {
+    const TagConversation conversation;
     MP3Class& bridge = impl_->engine();
     const Long result = send_copy(bridge, u"getid3v2", filename);
     if (result == 0) {
@@ -148,6 +168,7 @@ Long ZUBEncode::Write_ID3_v2_tag(const Text& filename, const Text& Track, const 
                                  const Text& Album, const Text& Year, const Text& Genre, const Text& Comment,
                                  const Text& EncodedBy, const Text& URL, const Text& Copyright,
                                  const Text& OriginalArtist, const Text& Composer) {
+    const TagConversation conversation;
     MP3Class& bridge = impl_->engine();
     send_copy(bridge, u"definetempfolder", kBesideTheFile);
     send_number(bridge, u"v2cleanup");
@@ -160,6 +181,7 @@ Long ZUBEncode::Write_ID3_v2_tag(const Text& filename, const Text& Track, const 
 }
 
 Long ZUBEncode::Remove_ID3V2_tag(const Text& filename) {
+    const TagConversation conversation;
     MP3Class& bridge = impl_->engine();
     send_copy(bridge, u"definetempfolder", kBesideTheFile);
     return send_copy(bridge, u"remove_id3v2_tag", filename);

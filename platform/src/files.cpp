@@ -84,6 +84,23 @@ int open_regular(const std::string& host, int flags) {
     return fd;
 }
 
+// OPEN_ALWAYS: opens the file or creates it, and tells which in `existed`,
+// so that a caller can take back a file that only it created.
+int open_always(const std::string& host, int flags, bool& existed) {
+    existed = true;
+    int fd = -1;
+    for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
+        fd = open_regular(host, flags);
+        if (fd >= 0 || GetLastError() != ERROR_FILE_NOT_FOUND) return fd;
+        fd = open_regular(host, flags | O_CREAT | O_EXCL);
+        existed = fd < 0;
+        if (fd < 0 && GetLastError() != ERROR_ALREADY_EXISTS) return fd;
+    }
+    // A dangling symbolic link: its target is created, but the name was there.
+    if (fd < 0) existed = true, fd = open_regular(host, flags | O_CREAT);
+    return fd;
+}
+
 }  // namespace
 
 DWORD GetFileAttributesA(const char* path) {
@@ -258,18 +275,21 @@ HANDLE CreateFileA(const char* path, DWORD access, DWORD /*share_mode*/, void* /
     if (!host) return INVALID_HANDLE_VALUE;
     const bool reads = (access & GENERIC_READ) != 0;
     const bool writes = (access & GENERIC_WRITE) != 0;
-    int flags = reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
+    // No access at all opens the file for its information only.
+    int flags = reads && writes ? O_RDWR : writes ? O_WRONLY : reads ? O_RDONLY : O_PATH;
+    bool existed = true;
     switch (creation_disposition) {
         case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
         case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
         case OPEN_EXISTING: break;
-        case OPEN_ALWAYS: flags |= O_CREAT; break;
+        case OPEN_ALWAYS: break;
         default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
     }
-    const int fd = open_regular(*host, flags);
+    const int fd = creation_disposition == OPEN_ALWAYS ? open_always(*host, flags, existed) : open_regular(*host, flags);
     if (fd < 0) return INVALID_HANDLE_VALUE;
     auto* handle = new FileHandle(fd);
     handle->path = resolved_path(fd, *host);
+    if (creation_disposition == OPEN_ALWAYS) SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
 }
 

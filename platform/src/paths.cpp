@@ -71,6 +71,13 @@ std::optional<std::string> inside(const std::string& path, std::string root) {
     return std::nullopt;
 }
 
+// A path that ends with a separator, or with a "." or ".." step, names a folder.
+bool names_a_folder(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    const std::string_view last = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    return last.empty() || last == "." || last == "..";
+}
+
 }  // namespace
 
 std::optional<std::string> to_host_path(std::string_view windows_path) {
@@ -100,7 +107,9 @@ std::string to_windows_path(std::string_view host_path) {
         while (getcwd(cwd.data(), cwd.size()) == nullptr && cwd.size() < (1u << 20)) cwd.resize(cwd.size() * 2);
         absolute = std::string(cwd.data()) + "/" + absolute;
     }
+    const bool folder = names_a_folder(absolute);
     absolute = normalise(absolute);
+    if (folder && absolute != "/") absolute += '/';  // kept: no file name
 
     // The drive whose folder holds the path most closely; Z: ("/") otherwise.
     char best_letter = 0;

@@ -162,6 +162,16 @@ TEST_F(App, CtrlCCancelsCleanly) {
     EXPECT_EQ(events[events.size() - 1], "exit 1");
 }
 
+TEST_F(App, AnOutputThatNamesAFolderHasNoFileName) {
+    wav("in.wav");
+    for (const char* output : {"newdir/", "newdir/.", "./"}) {
+        const Outcome r = zubmp3(std::string("encode in.wav ") + output + " --events");
+        EXPECT_EQ(r.status, 1) << output;
+        EXPECT_EQ(r.out, "ErrorCode 110 Destination filename is missing\nFinished\nProgress 100\n") << output;
+        EXPECT_FALSE(fs::exists(dir / "newdir")) << output;
+    }
+}
+
 TEST_F(App, ControlChecksRefuseBeforeAnyJob) {
     wav("in.wav");
     Outcome r = zubmp3("encode missing.wav out.mp3 --events");
@@ -172,6 +182,19 @@ TEST_F(App, ControlChecksRefuseBeforeAnyJob) {
     r = zubmp3("encode in.wav IN.WAV");  // the same file to the control
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("error 2: The input file is the same as the output"), std::string::npos) << r.err;
+
+    // The same file under another name: a symbolic link, a hard link, a
+    // longer spelling of the path. The input stays whole.
+    const std::string before = slurp(dir / "in.wav");
+    fs::create_symlink("in.wav", dir / "soft.mp3");
+    fs::create_hard_link(dir / "in.wav", dir / "hard.mp3");
+    fs::create_directory(dir / "sub");
+    for (const char* output : {"soft.mp3", "hard.mp3", "sub/../in.wav"}) {
+        r = zubmp3(std::string("encode in.wav ") + output + " --events");
+        EXPECT_EQ(r.status, 1) << output;
+        EXPECT_EQ(r.out, "ErrorCode 2 The input file is the same as the output\n") << output;
+    }
+    EXPECT_EQ(slurp(dir / "in.wav"), before);
 
     r = zubmp3("encode in.wav out.mp3 --priority 4");
     EXPECT_EQ(r.status, 1);

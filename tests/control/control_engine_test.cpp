@@ -2,7 +2,10 @@
 // event sequences from a real event loop and real jobs.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <memory>
+#include <thread>
 
 #include "real_engine.h"
 
@@ -67,6 +70,49 @@ TEST_F(EncodeThroughTheControl, ARefusedBitrateEndsTheJobWith108) {
     encode(100);
     ASSERT_TRUE(run_until_finished());
     EXPECT_EQ(events.ending(), (Log{"ErrorCode 108 Invalid bitrate value ", "Finished", "Progress 100"}));
+}
+
+// The engine's status word read past the control: the end of a job as it
+// happens, whatever the control's poll does.
+zubmp3::Long engine_status() {
+    void* module = dlopen((kLibDir / "libzubmp3enc2.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (module == nullptr) return -1;
+    const auto entry = reinterpret_cast<int32_t (*)(const char*, intptr_t, intptr_t, intptr_t)>(
+        dlsym(module, "interface1"));
+    char blank[] = " ";
+    const auto address = reinterpret_cast<intptr_t>(blank);
+    const zubmp3::Long status = entry == nullptr ? -1 : entry("intreturn", address, address, address);
+    dlclose(module);  // undoes only this look-up's own load
+    return status;
+}
+
+// Once a job has ended, the control reports it a few milliseconds later, not
+// at its next 250 ms poll. The test waits for the end as the engine sees it,
+// lets the end watch's interval pass, and turns the loop once without
+// waiting: the events must have come (a stalled machine that makes the poll
+// due as well passes either way).
+TEST_F(EncodeThroughTheControl, TheEndIsReportedAsSoonAsTheJobEnds) {
+    ZUBMP3_REQUIRE_ENCODER();
+    const auto settle_and_turn = [] {
+        std::this_thread::sleep_for(20ms);
+        EventLoop::current().process_pending();
+    };
+    encode(100);  // refused by the job at once
+    while (engine_status() == 1000) std::this_thread::sleep_for(1ms);
+    settle_and_turn();
+    EXPECT_EQ(events.log, (Log{"ErrorCode 108 Invalid bitrate value ", "Finished", "Progress 100"}));
+
+    // A long job, cancelled after its first progress report: "cancel" returns
+    // once the job has ended, and the end follows at once.
+    testing_support::WavSpec spec;
+    spec.seconds = 60.0;
+    testing_support::write_wav(dir / "long.wav", spec);
+    events.log.clear();
+    control->MP3Encode(windows(dir / "long.wav"), output, 128, u"joint", u"normal", 0, 320);
+    ASSERT_TRUE(EventLoop::current().run_until([&] { return !events.log.empty(); }, 60s));
+    control->MP3EncodeCancel();
+    settle_and_turn();
+    EXPECT_EQ(events.ending(), (Log{"ErrorCode 112 User abort", "Finished", "Progress 100"}));
 }
 
 TEST_F(EncodeThroughTheControl, CancelDuringAJobIsReportedAsUserAbort) {

@@ -92,6 +92,29 @@ TEST_F(ControlWithFakeEngine, ArgumentChecksComeInOrderAndSendNothing) {
     fake_engine.status = 0;
 }
 
+TEST_F(ControlWithFakeEngine, TwoNamesOfOneFileAreTheSameFile) {
+    FakeEngine& fake_engine = engine();
+    const auto windows_name = [&](const char* name) { return text(platform::to_windows_path((dir / name).string())); };
+    const auto check = [&](const Text& out) {
+        events.log.clear();
+        fake_engine.calls.clear();
+        control.MP3Encode(input_windows, out, 128, u"joint", u"normal", 0, 320);
+        return events.log;
+    };
+    testing_support::fs::create_symlink(input, dir / "soft.mp3");
+    testing_support::fs::create_hard_link(input, dir / "hard.mp3");
+    const Log same{"ErrorCode 2 The input file is the same as the output"};
+    EXPECT_EQ(check(windows_name("soft.mp3")), same);
+    EXPECT_EQ(check(windows_name("hard.mp3")), same);
+    EXPECT_EQ(fake_engine.words(), std::vector<std::string>{"intreturn"});  // nothing sent
+    // Another file, or one that does not exist yet, is not the input.
+    testing_support::write_file(dir / "other.mp3", std::string("x"));
+    EXPECT_EQ(check(windows_name("other.mp3")), Log{});
+    control.MP3EncodeCancel();
+    EXPECT_EQ(check(windows_name("new.mp3")), Log{});
+    control.MP3EncodeCancel();
+}
+
 TEST_F(ControlWithFakeEngine, AnEmptyInputFilePassesTheControlsChecks) {
     FakeEngine& fake_engine = engine();
     testing_support::write_file(input, std::string());

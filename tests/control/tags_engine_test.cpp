@@ -2,6 +2,10 @@
 // against mutagen.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "probe_support.h"
 #include "real_engine.h"
 
@@ -152,6 +156,45 @@ TEST_F(TagsThroughTheControl, AControlFolderThatIsNotWritableStillWritesV2Tags) 
     EXPECT_EQ(probe_support::run_probe(dir / "control", "write_v2 " + shell_quote(platform::to_windows_path(mp3.string())) + " T"),
               "0\n");
     EXPECT_NE(testing_support::read_file(mp3), before);
+}
+
+// Controls on several threads, each with its own file: the engine's tag
+// staging is one per process, so every conversation must hold together.
+// Each thread writes its own texts and reads them back; a read that finds
+// another thread's text, a failed call or a crash fails the test.
+int wrong_round_trips(const fs::path& folder, int threads, int rounds) {
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            const fs::path mp3 = folder / ("song" + std::to_string(t) + ".mp3");
+            const Text file = windows(mp3);
+            ZUBEncode control;
+            for (int round = 0; round < rounds; ++round) {
+                const Text title = platform::utf8_to_utf16("thread " + std::to_string(t) + " round " +
+                                                           std::to_string(round));
+                const Text e;
+                if (control.Write_ID3_v2_tag(file, e, title, e, e, e, e, e, e, e, e, e, e) != 0) ++wrong;
+                if (control.Write_ID3_v1_tag(file, t, title, e, e, e, 0, e) != 0) ++wrong;
+                for (int read = 0; read < 2; ++read) {  // reads alone, too
+                    Text f[12];
+                    if (control.Read_ID3_v2_tag(file, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9],
+                                                f[10], f[11]) != 0 || f[1] != title)
+                        ++wrong;
+                    V1 v;
+                    if (read_v1(control, file, v) != 0 || v.title != title.substr(0, 30) || v.track != t) ++wrong;
+                }
+            }
+        });
+    }
+    for (std::thread& worker : workers) worker.join();
+    return wrong;
+}
+
+TEST_F(TagsThroughTheControl, ConversationsOnSeveralThreadsDoNotMix) {
+    for (int t = 0; t < 4; ++t) fs::copy_file(mp3, dir / ("song" + std::to_string(t) + ".mp3"));
+    EXPECT_EQ(wrong_round_trips(dir.path(), 2, 60), 0);
+    EXPECT_EQ(wrong_round_trips(dir.path(), 4, 30), 0);
 }
 
 }  // namespace

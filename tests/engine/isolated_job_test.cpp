@@ -3,7 +3,10 @@
 // priorities, and unloaded while a job runs.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <fstream>
+#include <optional>
 
 #include "engine_test_support.h"
 
@@ -91,7 +94,7 @@ TEST_F(IsolatedJob, EncoderFailuresCloseTheStream) {
     };
     const Row rows[] = {
         {"init", "status 105 progress 0 nice 0\n", "init\n"},
-        {"sizes", "status 105 progress 0 nice 0\n", "init\ninfotag\nclose\n"},
+        {"sizes", "status 105 progress 0 nice 0\n", "init\nclose\n"},  // no output written: no tag frame
         {"encode", "status 106 progress 0 nice 0\n", "init\nencode\ninfotag\nclose\n"},  // no flush
     };
     for (const Row& row : rows) {
@@ -100,6 +103,40 @@ TEST_F(IsolatedJob, EncoderFailuresCloseTheStream) {
         EXPECT_EQ(host(""), row.result) << row.fail;
         EXPECT_EQ(calls(), row.calls) << row.fail;
     }
+}
+
+TEST_F(IsolatedJob, EncoderRefusalLeavesTheOutputAsItWas) {
+    install(kStubs / "stub_full");
+    env = "ZUBMP3_STUB_FAIL=init";
+    EXPECT_EQ(host(""), "status 105 progress 0 nice 0\n");
+    EXPECT_FALSE(fs::exists(dir / "out.mp3"));  // not left behind as an empty file
+    testing_support::write_file(dir / "out.mp3", std::string("an older encoding"));
+    EXPECT_EQ(host(""), "status 105 progress 0 nice 0\n");
+    const Bytes kept = testing_support::read_file(dir / "out.mp3");
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "an older encoding");
+}
+
+// A streamed WAV (data size 0xFFFFFFFF) of 4.25 GiB of samples, as a sparse
+// file: every sample reaches the encoder, not only the first 4 GiB.
+TEST_F(IsolatedJob, StreamedWavBeyond4GiBIsEncodedToItsEnd) {
+    install(kStubs / "stub_full");
+    // On a tmpfs when there is one: its holes read as the shared zero page,
+    // where a disk's page cache would first fill 4 GiB of memory.
+    const fs::path shm = "/dev/shm";
+    std::optional<TempDir> memory;
+    if (fs::is_directory(shm) && access(shm.c_str(), W_OK) == 0) memory.emplace(shm);
+    const fs::path wav = memory ? memory->path() / "in.wav" : dir / "big.wav";
+    const Bytes header = wav_with_chunks({2, 44100, 16, 1, 0.0}, {}, {}, 0xFFFFFFFF);
+    testing_support::write_file(wav, header);
+    const uintmax_t samples_bytes = uintmax_t{17} << 28;
+    fs::resize_file(wav, header.size() + samples_bytes);
+    fs::remove(dir / "in.wav");
+    fs::create_symlink(wav, dir / "in.wav");
+    // Chunks of 1 Mi samples (2 MiB), so the 4.25 GiB pass in 2176 calls.
+    env = "ZUBMP3_STUB_SAMPLES=1048576";
+    log = "/dev/null";
+    EXPECT_EQ(host(""), "status 0 progress 99 nice 0\n");
+    EXPECT_EQ(fs::file_size(dir / "out.mp3"), 2176u * 16u);  // 16 bytes of MP3 a call
 }
 
 TEST_F(IsolatedJob, FlushFailureEndsWith106) {

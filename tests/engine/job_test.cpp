@@ -2,6 +2,7 @@
 // ffmpeg, ffprobe and mpg123 judging the MP3 files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <fstream>
@@ -139,10 +140,56 @@ TEST_F(Job, ChunksBeforeTheData) {
     const WavSpec spec{1, 44100, 16, 1, 1.0};
     ASSERT_EQ(run_job(input("list.wav", wav_with_chunks(spec, chunk("LIST", 30), {})), out("a.mp3")), 0);
     EXPECT_EQ(decode_with_ffmpeg(dir / "a.mp3", 1).frames(), frames_of(spec));
-    // No data tag within the first 100 bytes: everything from byte 60 is samples.
+    // The data chunk beyond the first 100 bytes is found by walking the chunks.
     const Bytes far = wav_with_chunks(spec, chunk("LIST", 70), {});
     ASSERT_EQ(run_job(input("far.wav", far), out("b.mp3")), 0);
-    EXPECT_EQ(decode_with_ffmpeg(dir / "b.mp3", 1).frames(), (far.size() - 60) / 2);
+    EXPECT_EQ(decode_with_ffmpeg(dir / "b.mp3", 1).frames(), frames_of(spec));
+    // Without any data chunk, everything from byte 60 is samples.
+    Bytes none = far;
+    std::copy_n("dat!", 4, none.begin() + 36 + 78);
+    ASSERT_EQ(run_job(input("none.wav", none), out("c.mp3")), 0);
+    EXPECT_EQ(decode_with_ffmpeg(dir / "c.mp3", 1).frames(), (none.size() - 60) / 2);
+}
+
+// WAV files as ffmpeg writes them from tagged sources: a LIST chunk (with a
+// title holding the word "metadata"), or a broadcast-wave bext chunk, between
+// "fmt " and "data". The sound is in the left channel only: it must stay
+// there, every input frame must come out, and no metadata byte may become a
+// click louder than the sound.
+TEST_F(Job, FfmpegMetadataChunksAreNotEncoded) {
+    ZUBMP3_REQUIRE_TOOL("ffmpeg");
+    const std::pair<const char*, const char*> files[] = {
+        {"list.wav", "-metadata title='A title with metadata words' -metadata artist='Someone'"},
+        {"bext.wav", "-write_bext 1 -metadata description='Broadcast wave' -metadata originator=zubmp3"},
+    };
+    for (const auto& [name, options] : files) {
+        const fs::path wav = dir / name;
+        const auto made = testing_support::run_command(
+            std::string("ffmpeg -nostdin -v error -y -f lavfi -i sine=f=440:d=1:sample_rate=44100 ") +
+            "-af 'pan=stereo|c0=c0|c1=0*c0' " + options + " -c:a pcm_s16le " + testing_support::shell_quote(wav.string()));
+        ASSERT_EQ(made.status, 0) << name;
+        const Bytes head = testing_support::read_file(wav);
+        ASSERT_NE(std::string(head.begin() + 36, head.begin() + 40), "data") << name << ": no chunk before the data";
+
+        const Decoded in = decode_with_ffmpeg(wav, 2);
+        ASSERT_TRUE(in.ok && in.frames() == 44100) << name << in.errors;
+        const std::string mp3 = std::string(name) + ".mp3";
+        ASSERT_EQ(run_job(drive.windows(name), out(mp3)), 0) << name;
+        const Decoded decoded = decode_with_ffmpeg(dir / mp3, 2);
+        ASSERT_TRUE(decoded.ok) << name << decoded.errors;
+        EXPECT_EQ(decoded.frames(), in.frames()) << name;
+
+        double left = 0, right = 0;
+        int peak_in = 0, peak_out = 0;
+        for (size_t i = 0; i < decoded.frames(); ++i) {
+            left += std::pow(decoded.samples[2 * i], 2.0);
+            right += std::pow(decoded.samples[2 * i + 1], 2.0);
+            peak_out = std::max({peak_out, std::abs(decoded.samples[2 * i]), std::abs(decoded.samples[2 * i + 1])});
+            peak_in = std::max(peak_in, std::abs(in.samples[2 * i]));
+        }
+        EXPECT_LT(right, left / 1000) << name << ": the sound left the left channel";
+        EXPECT_LE(peak_out, peak_in + peak_in / 4) << name << ": louder than the input (peak " << peak_in << ")";
+    }
 }
 
 TEST_F(Job, OddSampleByteCountDropsTheLastByte) {
@@ -166,8 +213,12 @@ TEST_F(Job, EmptySampleDataSucceedsWithProgressZero) {
     expect_clean_decodes(dir / "empty.mp3");
 }
 
-TEST_F(Job, BadSettingsLeaveAnEmptyOutputFile) {
+// A job refused for a setting leaves the disk as it found it: an existing
+// output keeps its contents, a new one is not left behind, and neither are
+// the folder levels the job created for it.
+TEST_F(Job, RefusedSettingsLeaveTheDiskAsItWas) {
     const std::string in = input("in.wav", WavSpec{2, 44100, 16, 1, 0.2});
+    fs::create_directory(dir / "Music");
     struct Row {
         const char* word;
         int value;
@@ -178,10 +229,30 @@ TEST_F(Job, BadSettingsLeaveAnEmptyOutputFile) {
     for (const Row& row : rows) {
         reset_settings();
         command(row.word, row.value);
-        testing_support::write_file(dir / "out.mp3", std::string("old contents"));
-        EXPECT_EQ(run_job(in, out("out.mp3")), row.status) << row.word << " " << row.value;
-        EXPECT_EQ(fs::file_size(dir / "out.mp3"), 0u);
+        testing_support::write_file(dir / "keep.mp3", std::string("old contents"));
+        EXPECT_EQ(run_job(in, out("keep.mp3")), row.status) << row.word << " " << row.value;
+        const Bytes kept = testing_support::read_file(dir / "keep.mp3");
+        EXPECT_EQ(std::string(kept.begin(), kept.end()), "old contents") << row.word << " " << row.value;
+
+        EXPECT_EQ(run_job(in, out("Music\\New\\Deeper\\song.mp3")), row.status);
+        EXPECT_TRUE(fs::is_directory(dir / "Music"));
+        EXPECT_FALSE(fs::exists(dir / "Music" / "New")) << row.word << " " << row.value;
+        EXPECT_EQ(run_job(in, out("fresh.mp3")), row.status);
+        EXPECT_FALSE(fs::exists(dir / "fresh.mp3")) << row.word << " " << row.value;
     }
+}
+
+// The output is the input under another name (a hard or a symbolic link):
+// writing it would destroy the samples, so the job refuses it as an output
+// it cannot create and leaves the input whole.
+TEST_F(Job, OutputThatIsTheInputIsRefused) {
+    const Bytes wav = testing_support::make_wav(WavSpec{2, 44100, 16, 1, 0.2});
+    const std::string in = input("in.wav", wav);
+    fs::create_hard_link(dir / "in.wav", dir / "hard.mp3");
+    fs::create_symlink(dir / "in.wav", dir / "soft.mp3");
+    EXPECT_EQ(run_job(in, out("hard.mp3")), 104);
+    EXPECT_EQ(run_job(in, out("soft.mp3")), 104);
+    EXPECT_EQ(testing_support::read_file(dir / "in.wav"), wav);
 }
 
 TEST_F(Job, FirstFailingCheckDecides) {
@@ -198,6 +269,10 @@ TEST_F(Job, FirstFailingCheckDecides) {
     EXPECT_EQ(run_job(good, out("out.mp3")), 108);
     command("bitrate", 128);
     EXPECT_EQ(run_job(good, out("out.mp3")), 109);
+    // An output that cannot be created still comes before the settings.
+    command("bitrate", 100);
+    fs::create_directory(dir / "Taken.mp3");
+    EXPECT_EQ(run_job(good, out("Taken.mp3")), 104);
 }
 
 TEST_F(Job, InputRefusals) {
@@ -358,6 +433,56 @@ TEST_F(Job, WorkerHasLeftAfterCancelReturns) {
     ASSERT_EQ(pass_files(in, out("c.mp3")), 0);  // joins the finished worker first
     command("cancel");
     EXPECT_EQ(thread_count(), before);
+}
+
+// The output must still be the file the job created when the job ends: the
+// encoder's tag frame goes into the file at the output path, and a file put
+// there meanwhile must not receive it.
+class OutputChangedUnderTheJob : public Job {
+protected:
+    // Starts a 5-second job and pauses it once its output holds MP3 frames.
+    void start_paused() {
+        ASSERT_EQ(pass_files(input("in.wav", spec), out("out.mp3")), 0);
+        wait_for_output(dir / "out.mp3", 8192);
+        command("pause");
+        ASSERT_EQ(command("intreturn"), 1000);
+    }
+    int32_t resume() {
+        command("resume");
+        return wait_for_job();
+    }
+    const WavSpec spec{2, 44100, 16, 1, 5.0};
+};
+
+TEST_F(OutputChangedUnderTheJob, DeletedOutputEndsWith107) {
+    start_paused();
+    fs::remove(dir / "out.mp3");
+    EXPECT_EQ(resume(), 107);
+    EXPECT_FALSE(fs::exists(dir / "out.mp3"));
+}
+
+TEST_F(OutputChangedUnderTheJob, ReplacedOutputEndsWith107AndKeepsTheNewFile) {
+    // Another MP3 put in its place, long enough to take the tag frame.
+    ASSERT_EQ(run_job(input("other.wav", WavSpec{1, 22050, 16, 1, 1.0}), out("other.mp3")), 0);
+    const Bytes other = testing_support::read_file(dir / "other.mp3");
+    start_paused();
+    fs::remove(dir / "out.mp3");
+    fs::copy_file(dir / "other.mp3", dir / "out.mp3");
+    EXPECT_EQ(resume(), 107);
+    EXPECT_EQ(testing_support::read_file(dir / "out.mp3"), other);
+}
+
+TEST_F(OutputChangedUnderTheJob, SecondJobOnTheSameOutputIsRefused) {
+    // A job in another process, to the output this paused job is writing.
+    start_paused();
+    const auto second = testing_support::run_command(
+        std::string(ZUBMP3_ENGINE_HOST) + " " + testing_support::shell_quote(ZUBMP3_BUILD_LIB_DIR) + " " +
+        testing_support::shell_quote(drive.windows("in.wav")) + " " + testing_support::shell_quote(out("out.mp3")));
+    EXPECT_EQ(second.output.substr(0, 11), "status 104 ") << second.output;
+    EXPECT_EQ(resume(), 0);
+    const Decoded decoded = decode_with_ffmpeg(dir / "out.mp3", 2);
+    EXPECT_TRUE(decoded.ok) << decoded.errors;
+    EXPECT_EQ(decoded.frames(), frames_of(spec));
 }
 
 TEST_F(Job, TraceLogRecordsTheSteps) {

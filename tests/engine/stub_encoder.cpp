@@ -1,6 +1,7 @@
 // A stand-in encoder library that records every call and fails on request:
 // $ZUBMP3_STUB_LOG names the call log, $ZUBMP3_STUB_FAIL one of "init",
-// "encode", "deinit" or "sizes" (absurd chunk sizes). Built once with all six
+// "encode", "deinit" or "sizes" (absurd chunk sizes); $ZUBMP3_STUB_SAMPLES the
+// samples it asks for per call. Built once with all six
 // entry points and once without beWriteInfoTag.
 #include <cstdio>
 #include <cstdlib>
@@ -33,7 +34,8 @@ constexpr HBE_STREAM kStream = 7;
 STUB_EXPORT BE_ERR beInitStream(BE_CONFIG*, uint32_t* samples, uint32_t* buffer_size, HBE_STREAM* stream) {
     log_call("init");
     if (failing("init")) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-    *samples = failing("sizes") ? 0xFFFFFFFFu : 2304;
+    const char* asked = std::getenv("ZUBMP3_STUB_SAMPLES");  // samples per call, 2304 unless set
+    *samples = failing("sizes") ? 0xFFFFFFFFu : asked != nullptr ? static_cast<uint32_t>(std::atol(asked)) : 2304;
     *buffer_size = 8640;
     *stream = kStream;
     return BE_ERR_SUCCESSFUL;

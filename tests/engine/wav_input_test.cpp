@@ -159,4 +159,104 @@ TEST(WavData, SeekPositionsTheFileAtTheSamples) {
     std::fclose(file);
 }
 
+// ---- The chunk walk ----
+
+// Reads from `file` as seek_wav_data reads from a file.
+engine::ReadAt reader(const Bytes& file) {
+    return [&file](int64_t offset, uint8_t* bytes, size_t size) -> size_t {
+        if (offset < 0 || offset >= size_of(file)) return 0;
+        const size_t n = std::min(size, file.size() - static_cast<size_t>(offset));
+        std::copy_n(file.begin() + offset, n, bytes);
+        return n;
+    };
+}
+
+engine::WavData locate(const Bytes& file) { return engine::locate_wav_data(reader(file), size_of(file)); }
+
+Bytes text_chunk(const char* id, const std::string& body) {
+    Bytes out = chunk(id, body.size());
+    std::copy(body.begin(), body.end(), out.end() - static_cast<std::ptrdiff_t>(body.size()));
+    if (body.size() % 2 == 1) out.push_back(0);  // the pad byte of an odd size
+    return out;
+}
+
+TEST(WavWalk, FindsTheDataChunkBehindLongMetadata) {
+    const WavSpec spec{2, 44100, 16, 1, 0.1};
+    const Bytes samples = engine_testing::wav_samples(spec);
+    // A broadcast-wave chunk and a LIST chunk: "data" is far beyond the first 100 bytes.
+    const Bytes before_chunks = [] {
+        Bytes b = chunk("bext", 602, 0);
+        const Bytes list = text_chunk("LIST", "INFOINAMA title");
+        b.insert(b.end(), list.begin(), list.end());
+        return b;
+    }();
+    const Bytes wav = wav_with_chunks(spec, before_chunks, chunk("id3 ", 100));
+    const auto data = locate(wav);
+    EXPECT_EQ(data.begin, 36 + size_of(before_chunks) + 8);
+    EXPECT_EQ(data.end, data.begin + size_of(samples));
+}
+
+TEST(WavWalk, DataWordInsideMetadataIsNotTheDataChunk) {
+    // A title holding "data" within the first 100 bytes, at an odd offset:
+    // the byte search would start there, off every sample frame.
+    const Bytes list = text_chunk("LIST", std::string("INFOINAM\x0c\0\0\0Ab metadata\0", 24));
+    const Bytes wav = wav_with_chunks({2, 44100, 16, 1, 0.1}, list, {});
+    const auto data = locate(wav);
+    EXPECT_EQ(data.begin, 36 + size_of(list) + 8);
+    EXPECT_NE(engine::find_wav_data(Bytes(wav.begin(), wav.begin() + 104), size_of(wav)).begin, data.begin);
+}
+
+TEST(WavWalk, OddChunkSizesArePadded) {
+    const Bytes odd = text_chunk("LIST", "INFOISFTabc");  // size 11, one pad byte
+    ASSERT_EQ(odd.size(), 20u);
+    const Bytes wav = wav_with_chunks({1, 8000, 16, 1, 0.1}, odd, {});
+    EXPECT_EQ(locate(wav).begin, 36 + 20 + 8);
+}
+
+TEST(WavWalk, BrokenChunkListFallsBackToTheSearch) {
+    const WavSpec spec{2, 44100, 16, 1, 0.1};
+    // A size that runs past the end of the file: the search finds "data" at 36 + 12.
+    Bytes past = chunk("LIST", 4);
+    past[4] = 0xF0, past[5] = 0xFF, past[6] = 0xFF, past[7] = 0x7F;
+    EXPECT_EQ(locate(wav_with_chunks(spec, past, {})).begin, 36 + 12 + 8);
+    // An id that is no chunk id (not printable).
+    Bytes garbage = chunk("LIST", 4);
+    garbage[0] = 0x01;
+    EXPECT_EQ(locate(wav_with_chunks(spec, garbage, {})).begin, 36 + 12 + 8);
+    // No data chunk anywhere: from byte 60, to the end of the file.
+    Bytes no_data = wav_with_chunks(spec, chunk("LIST", 70), {});
+    std::copy_n("dat!", 4, no_data.begin() + 36 + 78);
+    EXPECT_EQ(locate(no_data).begin, 60);
+    EXPECT_EQ(locate(no_data).end, size_of(no_data));
+}
+
+TEST(WavWalk, WalkIsBounded) {
+    // With the fmt and data chunks, one header more than the walk looks at:
+    // it gives up, and the search (no "data" in the first 100 bytes) answers byte 60.
+    Bytes many;
+    for (int i = 0; i < engine::kMaxChunksWalked - 1; ++i) {
+        const Bytes c = chunk("JUNK", 0);
+        many.insert(many.end(), c.begin(), c.end());
+    }
+    const Bytes wav = wav_with_chunks({1, 8000, 16, 1, 0.01}, many, {});
+    EXPECT_EQ(locate(wav).begin, 60);
+    // One chunk fewer and the walk reaches the data chunk.
+    const Bytes fewer = wav_with_chunks({1, 8000, 16, 1, 0.01}, Bytes(many.begin() + 8, many.end()), {});
+    EXPECT_EQ(locate(fewer).begin, size_of(fewer) - 160);  // 80 samples of 2 bytes
+}
+
+TEST(WavWalk, StreamedSizeRunsToTheEndOfAFileOfAnyLength) {
+    // A header whose data chunk says 0xFFFFFFFF, in a file of 5 GiB.
+    const Bytes wav = wav_with_chunks({2, 44100, 16, 1, 0.0}, chunk("LIST", 200), {}, 0xFFFFFFFF);
+    const int64_t five_gib = int64_t{5} << 30;
+    const auto read_head = reader(wav);
+    const auto data = engine::locate_wav_data(read_head, five_gib);
+    EXPECT_EQ(data.begin, size_of(wav));
+    EXPECT_EQ(data.end, five_gib);
+    EXPECT_EQ(engine::find_wav_data(Bytes(wav.begin(), wav.begin() + 104), five_gib).end, five_gib);
+    // A real size within such a file still ends the chunk.
+    const Bytes sized = wav_with_chunks({2, 44100, 16, 1, 0.0}, {}, {}, 0xFFFFFF00);
+    EXPECT_EQ(engine::locate_wav_data(reader(sized), five_gib).end, 44 + int64_t{0xFFFFFF00});
+}
+
 }  // namespace

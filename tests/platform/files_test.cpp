@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -145,6 +146,125 @@ TEST_F(FilesTest, FopenOnWindowsPaths) {
     EXPECT_EQ(win_fopen("Q:\\b.bin", "rb"), nullptr);
     EXPECT_TRUE(DeleteFileA(win("b.bin").c_str()));
     EXPECT_FALSE(DeleteFileA(win("b.bin").c_str()));
+}
+
+// Device and inode of a path's file, through a handle opened for its information only.
+struct Identity {
+    DWORD volume = 0, index_high = 0, index_low = 0;
+    bool operator==(const Identity&) const = default;
+};
+std::optional<Identity> identity_of(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool ok = GetFileInformationByHandle(file, &info) != FALSE;
+    CloseHandle(file);
+    if (!ok) return std::nullopt;
+    return Identity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+TEST_F(FilesTest, IdentityIsTheFileNotTheName) {
+    ts::write_file(dir_ / "a.wav", "samples");
+    ts::write_file(dir_ / "b.wav", "samples");
+    fs::create_hard_link(dir_ / "a.wav", dir_ / "hard.mp3");
+    fs::create_symlink(dir_ / "a.wav", dir_ / "soft.mp3");
+    const auto a = identity_of(win("a.wav"));
+    ASSERT_TRUE(a.has_value());
+    EXPECT_EQ(identity_of(win("hard.mp3")), a);
+    EXPECT_EQ(identity_of(win("soft.mp3")), a);
+    EXPECT_NE(identity_of(win("b.wav")), a);
+    EXPECT_EQ(identity_of(win("none.wav")), std::nullopt);
+    // A file put in place under the old name is another file.
+    fs::remove(dir_ / "a.wav");
+    ts::write_file(dir_ / "a.wav", "samples");
+    EXPECT_NE(identity_of(win("a.wav")), a);
+    // Even without the right to read it.
+    fs::permissions(dir_ / "b.wav", fs::perms::none);
+    EXPECT_TRUE(identity_of(win("b.wav")).has_value());
+}
+
+TEST_F(FilesTest, InformationGivesSizeLinksAndAttributes) {
+    ts::write_file(dir_ / "a.mp3", std::string(5000, 'x'));
+    fs::create_hard_link(dir_ / "a.mp3", dir_ / "b.mp3");
+    HANDLE file = CreateFileA(win("a.mp3").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    BY_HANDLE_FILE_INFORMATION info{};
+    ASSERT_TRUE(GetFileInformationByHandle(file, &info));
+    EXPECT_EQ(info.nFileSizeHigh, 0u);
+    EXPECT_EQ(info.nFileSizeLow, 5000u);
+    EXPECT_EQ(info.nNumberOfLinks, 2u);
+    EXPECT_EQ(info.dwFileAttributes, FILE_ATTRIBUTE_NORMAL);
+    CloseHandle(file);
+    EXPECT_FALSE(GetFileInformationByHandle(INVALID_HANDLE_VALUE, &info));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(FilesTest, OpenAlwaysTellsWhetherTheFileWasThere) {
+    ts::write_file(dir_ / "old.mp3", "keep me");
+    HANDLE old_file = CreateFileA(win("old.mp3").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    ASSERT_NE(old_file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    CloseHandle(old_file);
+    EXPECT_EQ(ts::read_file(dir_ / "old.mp3").size(), 7u);  // not truncated
+
+    HANDLE new_file = CreateFileA(win("new.mp3").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    ASSERT_NE(new_file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    CloseHandle(new_file);
+    EXPECT_TRUE(fs::exists(dir_ / "new.mp3"));
+
+    // A dangling link: its target is created, and the name counts as there.
+    fs::create_symlink(dir_ / "target.mp3", dir_ / "link.mp3");
+    HANDLE linked = CreateFileA(win("link.mp3").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    ASSERT_NE(linked, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    CloseHandle(linked);
+    EXPECT_TRUE(fs::exists(dir_ / "target.mp3"));
+
+    fs::create_directory(dir_ / "folder.mp3");
+    EXPECT_EQ(CreateFileA(win("folder.mp3").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+}
+
+TEST_F(FilesTest, StreamTakesAFileHandleOver) {
+    HANDLE file = CreateFileA(win("s.mp3").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), 0);
+    ASSERT_GE(descriptor, 0);
+    FILE* stream = _fdopen(descriptor, "wb");
+    ASSERT_NE(stream, nullptr);
+    fputs("abc", stream);
+    EXPECT_EQ(fclose(stream), 0);
+    EXPECT_EQ(fs::file_size(dir_ / "s.mp3"), 3u);
+    EXPECT_EQ(_open_osfhandle(reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE), 0), -1);
+}
+
+TEST_F(FilesTest, LockHoldsOffASecondOpenOfTheFile) {
+    const std::string path = win("locked.mp3");
+    HANDLE first = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    HANDLE second = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    ASSERT_NE(first, INVALID_HANDLE_VALUE);
+    ASSERT_NE(second, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(LockFile(first, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF));
+    EXPECT_FALSE(LockFile(second, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF));  // in the same process too
+    EXPECT_EQ(GetLastError(), ERROR_LOCK_VIOLATION);
+    // The lock goes with the descriptor that takes the handle over, and ends with it.
+    FILE* stream = _fdopen(_open_osfhandle(reinterpret_cast<intptr_t>(first), 0), "wb");
+    ASSERT_NE(stream, nullptr);
+    EXPECT_FALSE(LockFile(second, 0, 0, 1, 0));
+    fclose(stream);
+    EXPECT_TRUE(LockFile(second, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF));
+    EXPECT_TRUE(UnlockFile(second, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF));
+    CloseHandle(second);
+}
+
+TEST_F(FilesTest, RemoveDirectoryTakesOnlyEmptyFolders) {
+    fs::create_directories(dir_ / "a" / "b");
+    EXPECT_FALSE(RemoveDirectoryA(win("a").c_str()));
+    EXPECT_EQ(GetLastError(), ERROR_DIR_NOT_EMPTY);
+    EXPECT_TRUE(RemoveDirectoryA(win("a\\b").c_str()));
+    EXPECT_TRUE(RemoveDirectoryA(win("a").c_str()));
+    EXPECT_FALSE(fs::exists(dir_ / "a"));
 }
 
 }  // namespace

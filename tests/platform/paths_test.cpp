@@ -64,6 +64,19 @@ TEST(HostToWindows, PicksTheClosestDrive) {
     EXPECT_EQ(platform::to_windows_path("/home/me/../you/./a.wav"), "Z:\\home\\you\\a.wav");
 }
 
+TEST(HostToWindows, AFolderKeepsItsTrailingSeparator) {
+    ScopedEnv c{"ZUBMP3_DRIVE_C", "/tmp/c"};
+    ScopedEnv z{"ZUBMP3_DRIVE_Z", std::nullopt};
+    EXPECT_EQ(platform::to_windows_path("/tmp/c/newdir/"), "C:\\newdir\\");
+    EXPECT_EQ(platform::to_windows_path("/tmp/c/newdir//"), "C:\\newdir\\");
+    EXPECT_EQ(platform::to_windows_path("/tmp/c/newdir/."), "C:\\newdir\\");
+    EXPECT_EQ(platform::to_windows_path("/tmp/c/newdir/sub/.."), "C:\\newdir\\");
+    EXPECT_EQ(platform::to_windows_path("/tmp/c/"), "C:\\");
+    EXPECT_EQ(platform::to_windows_path("/var/"), "Z:\\var\\");
+    EXPECT_EQ(platform::to_windows_path("/"), "Z:\\");
+    EXPECT_EQ(platform::to_windows_path("/var/a.mp3"), "Z:\\var\\a.mp3");
+}
+
 TEST(HostToWindows, RelativePathsBecomeAbsolute) {
     ScopedEnv z{"ZUBMP3_DRIVE_Z", std::nullopt};
     const std::string cwd = std::filesystem::current_path().string();

@@ -12,8 +12,10 @@
 
 namespace testing_support {
 
-TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "zubmp3-test-XXXXXX").string();
+TempDir::TempDir() : TempDir(fs::temp_directory_path()) {}
+
+TempDir::TempDir(const fs::path& parent) {
+    std::string pattern = (parent / "zubmp3-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }

@@ -17,6 +17,7 @@ using Bytes = std::vector<uint8_t>;
 class TempDir {
 public:
     TempDir();
+    explicit TempDir(const fs::path& parent);  // in `parent` instead of the temporary folder
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

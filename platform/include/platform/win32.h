@@ -30,6 +30,7 @@ constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr DWORD ERROR_WRITE_FAULT = 29;
 constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+constexpr DWORD ERROR_LOCK_VIOLATION = 33;
 constexpr DWORD ERROR_FILE_EXISTS = 80;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_DISK_FULL = 112;
@@ -91,6 +92,8 @@ inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintpt
 // Opens regular files only, as a plain path does on Windows: a folder, device,
 // FIFO or socket is refused with ERROR_ACCESS_DENIED, at once and without
 // blocking. A symbolic link is followed; the handle knows the file it reached.
+// Access 0 opens for the file's information only. OPEN_ALWAYS sets the last
+// error to ERROR_ALREADY_EXISTS when the file was there, else to 0.
 HANDLE CreateFileA(const char* path, DWORD access, DWORD share_mode, void* security_attributes,
                    DWORD creation_disposition, DWORD flags, HANDLE template_file);
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD move_method);
@@ -113,6 +116,34 @@ BOOL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS info_cl
 // Closes a file handle or releases a thread handle (the thread runs on).
 BOOL CloseHandle(HANDLE handle);
 
+// Identity of an open file: two handles whose volume serial number and file
+// index are equal refer to one file, whatever names (links) led to it.
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;  // directory, read-only or normal (hidden belongs to a name)
+    FILETIME ftCreationTime;  // the last status change here
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;  // the device
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;  // the inode
+    DWORD nFileIndexLow;
+};
+BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* information);
+// An exclusive lock on a byte range of an open file, refused at once
+// (ERROR_LOCK_VIOLATION) while another open of the file holds one over it; it
+// ends with UnlockFile or when the file is closed. Locks bind programs that
+// take them; plain reads and writes are not stopped.
+BOOL LockFile(HANDLE file, DWORD offset_low, DWORD offset_high, DWORD bytes_low, DWORD bytes_high);
+BOOL UnlockFile(HANDLE file, DWORD offset_low, DWORD offset_high, DWORD bytes_low, DWORD bytes_high);
+// Removes an empty folder.
+BOOL RemoveDirectoryA(const char* path);
+
 // C library buffered files on ANSI Windows paths (the CRT's fopen), and the
 // CRT's 64-bit positioning.
 FILE* win_fopen(const char* path, const char* mode);
@@ -120,6 +151,11 @@ FILE* win_fopen(const char* path, const char* mode);
 // refusing the rest as CreateFileA does.
 FILE* win_fopen_file(const char* path, const char* mode);
 int _fseeki64(FILE* file, int64_t offset, int origin);
+// A C descriptor that takes the file handle over: the handle is not used or
+// closed afterwards, closing the descriptor (or its stream) closes the file.
+int _open_osfhandle(intptr_t handle, int flags);
+FILE* _fdopen(int descriptor, const char* mode);
+int _close(int descriptor);
 int64_t _ftelli64(FILE* file);
 
 // ---- Threads and process ----
