@@ -440,6 +440,10 @@ TEST_F(Job, WorkerHasLeftAfterCancelReturns) {
 // there meanwhile must not receive it.
 class OutputChangedUnderTheJob : public Job {
 protected:
+    // One encoder thread: a segmented encoder reads this short input whole
+    // before its first MP3 bytes, so there would be no moment to pause in.
+    testing_support::ScopedEnv serial_{"ZUBMP3_ENCODER_THREADS", "1"};
+
     // Starts a 5-second job and pauses it once its output holds MP3 frames.
     void start_paused() {
         ASSERT_EQ(pass_files(input("in.wav", spec), out("out.mp3")), 0);
