@@ -159,6 +159,8 @@ TEST_F(IsolatedJob, ProcessPriority) {
 TEST_F(IsolatedJob, UnloadingTheEngineStopsTheJobAndWaitsForItsWorker) {
     seconds = 5.0;
     install(fs::path(ZUBMP3_BUILD_LIB_DIR));
+    // One encoder thread: the segment pipeline would take in the whole file before the pause.
+    env = "ZUBMP3_ENCODER_THREADS=1";
     EXPECT_EQ(host("--unload-paused"), "unloaded\n");
     // The job was cancelled and completed its file before the code went away.
     const Decoded decoded = decode_with_ffmpeg(dir / "out.mp3", 2);
