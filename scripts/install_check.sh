@@ -57,6 +57,7 @@ check_tree() {
   if [ -x "$build/bin/zubmp3-gui" ]; then  # the desktop host is built: its parts too
     [ -f "$root/include/zubmp3/zubencode_widget.h" ] && [ -f "$root/$libdir/zubmp3/libzubmp3ctl-qt.so.$version" ] ||
       fail "the widget is not installed"
+    [ -f "$root/share/applications/zubmp3-gui.desktop" ] || fail "the desktop entry is not installed"
     programs+=("$root/bin/zubmp3-gui")
   fi
   for program in "${programs[@]}"; do
