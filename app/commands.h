@@ -17,17 +17,6 @@ enum ExitStatus : int {
     kAutomationError = 3,  // the control raised an automation error
 };
 
-struct EncodeOptions {
-    std::string input, output;
-    Long bitrate = 128;
-    std::string mode = "joint";
-    std::string quality = "normal";
-    bool vbr = false;
-    Long vbr_max = 320;
-    std::optional<Long> priority;
-    bool events = false;
-};
-
 // A text field given on the command line: its option word and its value.
 struct GivenText {
     std::string option;
@@ -51,7 +40,6 @@ struct UntagOptions {
     bool v1 = false, v2 = false;  // neither: both
 };
 
-int run_encode(const EncodeOptions& options);
 int run_tags(const std::string& file, bool json);
 int run_tag_v1(const TagV1Options& options);
 int run_tag_v2(const TagV2Options& options);

@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "control_events.h"
 #include "control_text.h"
+#include "encode_cli.h"
 #include "library_hint.h"
 #include "tag_view.h"
 
@@ -57,24 +58,7 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", [] { return control_name(); }, "Show the control's name and version");
     app.footer("Exit status: 0 success, 1 the control reported an error, 2 usage error, 3 automation error.\n");
 
-    // encode
-    EncodeOptions encode;
-    auto* encode_command = app.add_subcommand("encode", "Encode a WAV file to MP3");
-    encode_command->add_option("INPUT", encode.input, "WAV file (16-bit PCM)")->required();
-    encode_command->add_option("OUTPUT", encode.output, "MP3 file to write (missing folders are created)")->required();
-    encode_command->add_option("--bitrate", encode.bitrate, "kbit/s; the minimum with --vbr")
-        ->capture_default_str();
-    encode_command->add_option("--mode", encode.mode, "stereo, joint, dual or mono")->capture_default_str();
-    encode_command->add_option("--quality", encode.quality, "normal, low or high")->capture_default_str();
-    encode_command->add_flag("--vbr", encode.vbr, "Variable bitrate");
-    encode_command->add_option("--vbr-max", encode.vbr_max, "Highest bitrate with --vbr, kbit/s")
-        ->capture_default_str();
-    Long priority = 0;
-    auto* priority_option =
-        encode_command->add_option("--priority", priority, "Process priority: 1 idle, 2 normal, 3 high");
-    encode_command->add_flag("--events", encode.events,
-                             "Print the control's events on standard output instead of a progress bar;\n"
-                             "p, r and c read from standard input pause, resume and cancel");
+    const Command encode_command = add_encode_command(app);
 
     // tags
     std::string tags_file;
@@ -111,11 +95,7 @@ int main(int argc, char** argv) {
     auto* about_command = app.add_subcommand("about", "Show the control's About box");
 
     const std::vector<std::pair<CLI::App*, std::function<int()>>> commands = {
-        {encode_command,
-         [&] {
-             if (priority_option->count() > 0) encode.priority = priority;
-             return run_encode(encode);
-         }},
+        {encode_command.app, encode_command.run},
         {tags_command, [&] { return run_tags(tags_file, tags_json); }},
         {v1_command,
          [&] {
