@@ -137,7 +137,12 @@ private:
                 continue;
             }
             if (*status == kAutomationError) automation_ = stopped_ = true;  // no job can run
-            finished_one(it->job, *status == kSuccess);
+            bool success = *status == kSuccess;
+            if (success && options_.after_success) {
+                if (bar_) bar_->clear();
+                success = options_.after_success(jobs_[it->job].output) == kSuccess;
+            }
+            finished_one(it->job, success);
             it = running_.erase(it);
         }
     }

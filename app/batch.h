@@ -4,6 +4,7 @@
 // cancels every running job and starts no more.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,9 @@ struct BatchOptions {
     bool events = false;
     bool stdin_keys = false;
     bool no_clobber = false;
-    std::vector<std::string> child_options;  // encode options every child gets (bitrate, tags, ...)
+    std::vector<std::string> child_options;  // encode options every child gets (bitrate, mode, ...)
+    // Run by this process on each MP3 whose job succeeded (the tags); answers an exit status.
+    std::function<int(const std::string& mp3)> after_success;
 };
 
 // The exit status: 0 when every file was encoded (or kept by no_clobber),

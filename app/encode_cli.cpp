@@ -17,6 +17,7 @@
 #include "encode_command.h"
 #include "encode_messages.h"
 #include "encode_options.h"
+#include "tag_commands.h"
 
 namespace zubmp3::app {
 namespace {
@@ -36,6 +37,8 @@ struct EncodeCommandState {
     Long priority = 2;
     CLI::Option* priority_option = nullptr;
     CLI::Option* vbr_max_option = nullptr;
+    TagEdits tags;
+    std::set<std::string> tag_options;  // written by this process after each job, not by the children
     std::vector<EncodePair> pairs;
     bool single = false;
 };
@@ -64,12 +67,12 @@ bool is_existing_file(const std::string& path) {
 }
 
 // The options of the command line that each child gets, as --name=value.
-std::vector<std::string> child_options(const CLI::App& command) {
+std::vector<std::string> child_options(const CLI::App& command, const std::set<std::string>& skipped) {
     std::vector<std::string> options;
     for (const CLI::Option* option : command.get_options()) {
         if (option->get_positional() || option->count() == 0 || option->get_lnames().empty()) continue;
         const std::string name = "--" + option->get_lnames().front();
-        if (kBatchOnly.count(name) != 0) continue;
+        if (kBatchOnly.count(name) != 0 || skipped.count(name) != 0) continue;
         if (option->get_type_size_max() == 0) {
             options.insert(options.end(), option->count(), name);  // a flag
             continue;
@@ -80,6 +83,9 @@ std::vector<std::string> child_options(const CLI::App& command) {
 }
 
 int run(const CLI::App& command, EncodeCommandState& state) {
+    if (!state.tags.empty()) {
+        state.request.after_success = [&state](const std::string& mp3) { return apply_tag_edits(mp3, state.tags); };
+    }
     if (state.single) {
         state.request.input = state.pairs.front().input;
         state.request.output = state.pairs.front().output;
@@ -95,7 +101,8 @@ int run(const CLI::App& command, EncodeCommandState& state) {
     options.events = state.request.events;
     options.stdin_keys = state.request.stdin_keys;
     options.no_clobber = state.request.no_clobber;
-    options.child_options = child_options(command);
+    options.child_options = child_options(command, state.tag_options);
+    options.after_success = state.request.after_success;
     return run_batch(jobs, options);
 }
 
@@ -158,11 +165,16 @@ Command add_encode_command(CLI::App& app) {
     auto* command = app.add_subcommand("encode", "Encode audio files to MP3");
     add_run_options(*command, *state);
     add_setting_options(*command, *state);
+    const size_t before_tags = command->get_options().size();
+    add_tag_edit_options(*command, state->tags);
+    const auto options = command->get_options();
+    for (size_t i = before_tags; i < options.size(); ++i) state->tag_options.insert("--" + options[i]->get_lnames().front());
     command->footer(
         "Forms: 'zubmp3 encode IN OUT' encodes one file (OUT ends in .mp3 or is not an existing file);\n"
         "otherwise each FILE becomes FILE's name with .mp3, beside it or in --output-dir.\n"
         "Inputs the control does not take as they are (8/24/32-bit, float, other rates, AIFF, FLAC, ...)\n"
         "are converted to 16-bit PCM first, resampled to 48 kHz at most.\n"
+        "Tag options write the tags into each MP3 after it is encoded.\n"
         "Exit status: one file: 0 done, 1 failed or cancelled; several files: 0 all done, 10 + the number\n"
         "not encoded (at most 110); 2 usage error; 3 the libraries are missing; 130 Ctrl-C, 143 SIGTERM.");
     command->callback([state] {

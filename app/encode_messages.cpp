@@ -2,8 +2,6 @@
 
 #include "control_text.h"
 #include "file_problem.h"
-#include "platform/paths.h"
-#include "platform/text.h"
 
 namespace zubmp3::app {
 namespace {
@@ -20,11 +18,6 @@ std::string output_reason(const EncodeRequest& request, const char* otherwise) {
 }
 
 }  // namespace
-
-std::optional<std::string> host_path(const std::string& given) {
-    if (!is_windows_form(given)) return given;
-    return platform::to_host_path(platform::utf8_to_latin1(given));
-}
 
 std::string encode_failure(Long number, const EncodeRequest& request, const InputProbe& probe) {
     const std::string& in = request.input;

@@ -6,13 +6,10 @@
 #include <string>
 
 #include "audio_input.h"
+#include "control_text.h"
 #include "encode_options.h"
 
 namespace zubmp3::app {
-
-// The host path of a command-line path (Windows forms through the drive
-// mapping); nullopt when a Windows form names nothing here.
-std::optional<std::string> host_path(const std::string& given);
 
 // "<path>: <reason>" for the control's error `number` of the encoding
 // `request`, whose input was probed as `probe`.

@@ -6,8 +6,6 @@
 #include <system_error>
 
 #include "control_text.h"
-#include "platform/paths.h"
-#include "platform/text.h"
 
 namespace zubmp3::app {
 namespace {
@@ -65,14 +63,10 @@ std::optional<std::string> creation_problem(const fs::path& path) {
 }  // namespace
 
 std::optional<std::string> file_problem(const std::string& given, FileNeed need) {
-    std::string host = given;
-    if (is_windows_form(given)) {
-        const auto mapped = platform::to_host_path(platform::utf8_to_latin1(given));
-        if (!mapped) return "names a drive or share that is not mapped";
-        host = *mapped;
-    }
-    if (host.empty()) return "not found";
-    const fs::path path = host;
+    const auto host = host_path(given);
+    if (!host) return "names a drive or share that is not mapped";
+    if (host->empty()) return "not found";
+    const fs::path path = *host;
     std::error_code error;
     const auto status = fs::status(path, error);  // follows symbolic links, as the control does
     const bool missing = error == std::errc::no_such_file_or_directory ||

@@ -1,4 +1,9 @@
-// zubmp3 tags, tag-v1, tag-v2, untag, genres, about and the version text.
+// The tag edits of tag-v1, tag-v2 and encode, and the tag commands tags,
+// tag-v1, tag-v2, untag, genres and about.
+#include "tag_commands.h"
+
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <cctype>
 #include <iostream>
@@ -7,6 +12,10 @@
 #include "commands.h"
 #include "control_events.h"
 #include "control_text.h"
+#include "file_problem.h"
+#include "mpeg_audio.h"
+#include "platform/paths.h"
+#include "platform/text.h"
 #include "tag_view.h"
 
 namespace zubmp3::app {
@@ -16,24 +25,159 @@ namespace {
 // the control reads every byte above its list as its last entry, " ".
 constexpr Long kNoGenre = 255;
 constexpr Long kListedNoGenre = 148;
+constexpr Long kLargestV1Track = 255;
 
+// A field option of the tag commands and of encode, and the tags that have it.
+struct EditField {
+    const char* name;  // the option without its dashes, the key of TagEdits::values
+    const char* help;
+    bool v1, v2;
+};
+
+constexpr EditField kEditFields[] = {
+    {"title", "Title", true, true},
+    {"artist", "Artist", true, true},
+    {"album", "Album", true, true},
+    {"year", "Year: four digits", true, true},
+    {"comment", "Comment", true, true},
+    {"track", "Track: N or N/M (ID3v1 keeps N, up to 255)", true, true},
+    {"genre", "Genre: a name or number of the genres list, or none (ID3v2 takes any text)", true, true},
+    {"encoded-by", "Encoded by", false, true},
+    {"url", "URL", false, true},
+    {"copyright", "Copyright", false, true},
+    {"original-artist", "Original artist", false, true},
+    {"composer", "Composer", false, true},
+};
+
+bool all_digits(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Checks of single values, as CLI11 validators (an empty value empties the field).
+const CLI::Validator kYear(
+    [](std::string& value) {
+        return value.empty() || (value.size() == 4 && all_digits(value)) ? std::string()
+                                                                         : "'" + value + "' is not a year of four digits";
+    },
+    "YYYY");
+
+const CLI::Validator kTrack(
+    [](std::string& value) {
+        const auto slash = value.find('/');
+        const bool ok = value.empty() || (slash == std::string::npos
+                                              ? all_digits(value)
+                                              : all_digits(value.substr(0, slash)) && all_digits(value.substr(slash + 1)));
+        return ok ? std::string() : "'" + value + "' is not a track number N or N/M";
+    },
+    "N|N/M");
+
+bool writes_v1(TagChoice tag) { return tag != TagChoice::v2; }
+bool writes_v2(TagChoice tag) { return tag != TagChoice::v1; }
+
+// The ID3v1 track of "N" or "N/M" (0 for none).
+Long v1_track(const std::string& value) {
+    const std::string number = value.substr(0, value.find('/'));
+    if (number.empty()) return 0;
+    if (number.size() > 3 || std::stol(number) > kLargestV1Track) return -1;
+    return static_cast<Long>(std::stol(number));
+}
+
+std::vector<std::string> genre_names(ZUBEncode& control, EventHandlers& events) {
+    std::vector<std::string> names;
+    events.on_genre = [&](bool clear, const Text& genre) {
+        if (clear) names.clear();
+        else names.push_back(to_utf8(genre));
+    };
+    control.Generate_ID3v1Genre();
+    events.on_genre = nullptr;
+    return names;
+}
+
+std::vector<std::string> genre_names() {
+    ZUBEncode control;
+    EventHandlers events;
+    control.set_events(&events);
+    return genre_names(control, events);
+}
+
+// The ID3v1 genre byte of a number, a name of the list (letter case
+// ignored) or "none"; -1 when there is none such.
+Long v1_genre(const std::string& given, const std::vector<std::string>& names) {
+    if (given.empty() || lower(given) == "none") return kNoGenre;
+    if (all_digits(given)) return given.size() <= 3 && std::stol(given) <= 255 ? static_cast<Long>(std::stol(given)) : -1;
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] != " " && lower(names[i]) == lower(given)) return static_cast<Long>(i);
+    return -1;
+}
+
+// The ID3v2 genre text: a number of the list becomes its name.
+std::string v2_genre(const std::string& given, const std::vector<std::string>& names) {
+    if (lower(given) == "none") return {};
+    if (!all_digits(given)) return given;
+    const Long number = v1_genre(given, names);
+    if (number == kNoGenre || number == kListedNoGenre) return {};
+    return number >= 0 && static_cast<size_t>(number) < names.size() ? names[static_cast<size_t>(number)] : given;
+}
+
+// Warns, once per command, about what the tags will not keep as typed.
+void warn_about_texts(const TagEdits& edits) {
+    const auto track = edits.values.find("track");
+    const bool short_comment = track != edits.values.end() && v1_track(track->second) > 0;
+    for (const auto& [name, value] : edits.values) {
+        const Text text = to_text(value);
+        if (!fits_latin1(text))
+            complain("warning: --" + name + " has characters outside Latin-1; they are stored as '?'");
+        if (!writes_v1(edits.tag)) continue;
+        for (const auto& field : kTagV1Texts) {
+            if (field.option != "--" + name) continue;
+            const size_t width = name == "comment" && short_comment ? 28 : static_cast<size_t>(field.max_bytes);
+            if (text.size() > width)
+                complain("warning: --" + name + " is cut to " + std::to_string(width) + " characters in the ID3v1 tag");
+        }
+    }
+}
+
+// What cannot be written as asked; a usage error of the command.
+void check_edits(const TagEdits& edits) {
+    for (const auto& field : kEditFields)
+        if (!field.v1 && edits.tag == TagChoice::v1 && edits.values.count(field.name))
+            throw CLI::ValidationError(std::string("--") + field.name,
+                                       "the ID3v1 tag has no such field (write it with --tag v2 or both)");
+    if (!writes_v1(edits.tag)) return;
+    if (const auto track = edits.values.find("track"); track != edits.values.end() && v1_track(track->second) < 0)
+        throw CLI::ValidationError("--track", "the ID3v1 tag holds track numbers up to 255");
+    const auto genre = edits.values.find("genre");
+    if (genre == edits.values.end() || v1_genre(genre->second, genre_names()) >= 0) return;
+    if (all_digits(genre->second))
+        throw CLI::ValidationError("--genre", "the number " + genre->second + " is not between 0 and 255");
+    if (edits.tag == TagChoice::v1)
+        throw CLI::ValidationError("--genre", "'" + genre->second + "' is not a genre name (see zubmp3 genres)");
+    complain("warning: '" + genre->second + "' is not an ID3v1 genre; only the ID3v2 tag gets it");
+}
+
+// The words of the control's tag results (0 is success).
 const std::map<Long, std::string> kV1WriteResults = {
     {1, "the file cannot be opened for writing, or is not a regular file"},
     {2, "the end of the file cannot be read"},
     {3, "the file is shorter than a tag"},
     {4, "the file is read-only"},
-    {5, "the record could not be written"},
+    {5, "the record could not be written (the file is as it was)"},
     {6, "the file has other hard links and a new file cannot be given its owner and group"},
 };
 
 const std::map<Long, std::string> kV2WriteResults = {
     {1, "the file is read-only"},
     {2, "no new file can be made in the file's folder"},
-    {3, "the old tag cannot be read"},
+    {3, "the old tag is damaged or holds a frame that cannot be carried over"},
     {5, "the file cannot be opened for reading, or is not a regular file"},
-    {7, "the new file cannot take the place of the old one"},
-    {8, "a frame of the old tag is larger than 64000 bytes"},
-    {9, "the new file could not be written whole"},
+    {7, "the file changed meanwhile, or the new file cannot take its place"},
+    {8, "a frame of the tag would be larger than 64000 bytes"},
+    {9, "the new file could not be written whole (is the disk full?)"},
     {10, "a new file cannot be given the file's owner and group"},
 };
 
@@ -49,33 +193,25 @@ const std::map<Long, std::string> kV2RemoveResults = {
     {1, "the file is read-only"},
     {3, "no new file can be made in the file's folder"},
     {4, "the file or its tag cannot be read, or it is not a regular file"},
-    {5, "the new file cannot take the place of the old one"},
-    {6, "the new file could not be written whole"},
+    {5, "the file changed meanwhile, or the new file cannot take its place"},
+    {6, "the new file could not be written whole (is the disk full?)"},
     {7, "a new file cannot be given the file's owner and group"},
 };
 
-int tag_method_failed(const std::string& method, Long result, const std::string& meaning) {
-    complain(method + " returned " + std::to_string(result) + (meaning.empty() ? "" : " (" + meaning + ")"));
-    return kControlError;
-}
-
-std::string meaning(const std::map<Long, std::string>& table, Long result) {
+std::string words(const std::map<Long, std::string>& table, Long result) {
     const auto found = table.find(result);
-    return found == table.end() ? std::string() : found->second;
-}
-
-template <typename Tag>
-Tag failed_read(Long result) {
-    Tag tag;
-    tag.result = result;
-    return tag;
+    return found == table.end() ? "unexpected result " + std::to_string(result) : found->second;
 }
 
 TagV1 read_v1(ZUBEncode& control, const Text& path) {
     TagV1 tag;
     Text title, artist, album, year, comment;
     tag.result = control.Read_ID3_v1_tag(path, tag.track, title, artist, album, year, tag.genre, comment);
-    if (tag.result != 0) return failed_read<TagV1>(tag.result);
+    if (tag.result != 0) {
+        TagV1 failed;
+        failed.result = tag.result;
+        return failed;
+    }
     tag.title = to_utf8(title);
     tag.artist = to_utf8(artist);
     tag.album = to_utf8(album);
@@ -89,7 +225,11 @@ TagV2 read_v2(ZUBEncode& control, const Text& path) {
     TagV2 tag;
     tag.result = control.Read_ID3_v2_tag(path, t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9], t[10],
                                          t[11]);
-    if (tag.result != 0) return failed_read<TagV2>(tag.result);
+    if (tag.result != 0) {
+        TagV2 failed;
+        failed.result = tag.result;
+        return failed;
+    }
     std::string* fields[] = {&tag.track,     &tag.title,      &tag.artist, &tag.album,
                              &tag.year,      &tag.genre,      &tag.comment, &tag.encoded_by,
                              &tag.url,       &tag.copyright,  &tag.original_artist, &tag.composer};
@@ -97,144 +237,233 @@ TagV2 read_v2(ZUBEncode& control, const Text& path) {
     return tag;
 }
 
-std::vector<std::string> genre_names(ZUBEncode& control, EventHandlers& events) {
-    std::vector<std::string> names;
-    events.on_genre = [&](bool clear, const Text& genre) {
-        if (clear) names.clear();
-        else names.push_back(to_utf8(genre));
-    };
-    control.Generate_ID3v1Genre();
-    events.on_genre = nullptr;
-    return names;
+// A value given for `option` ("--title"), if any.
+const std::string* given(const TagEdits& edits, const std::string& option) {
+    const auto found = edits.values.find(option.substr(2));
+    return found == edits.values.end() ? nullptr : &found->second;
 }
 
-std::string lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-// A genre number 0..255, or a name of the list, letter case ignored.
-Long genre_number(const std::string& given, const std::vector<std::string>& names) {
-    if (!given.empty() && std::all_of(given.begin(), given.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        if (given.size() > 3 || std::stoi(given) > 255)
-            throw UsageError("--genre: the number " + given + " is not between 0 and 255");
-        return std::stoi(given);
-    }
-    for (size_t i = 0; i < names.size(); ++i)
-        if (names[i] != " " && lower(names[i]) == lower(given)) return static_cast<Long>(i);
-    throw UsageError("--genre: '" + given + "' is not a genre name (see zubmp3 genres)");
-}
-
-// Warns about what the tag will not keep as typed.
-void check_fits(const std::string& option, const std::string& value, size_t max_bytes) {
-    const Text text = to_text(value);
-    if (!fits_latin1(text))
-        complain("warning: " + option + " has characters outside Latin-1; they are stored as '?'");
-    if (max_bytes != 0 && text.size() > max_bytes)
-        complain("warning: " + option + " is cut to " + std::to_string(max_bytes) + " characters");
-}
-
-}  // namespace
-
-int run_tags(const std::string& file, bool json) {
-    const Text path = control_path(file);
-    ZUBEncode control;
-    EventHandlers events;
-    control.set_events(&events);
-    const TagV1 v1 = read_v1(control, path);
-    const TagV2 v2 = read_v2(control, path);
-    const auto names = genre_names(control, events);
-
-    if (json)
-        std::cout << tags_json(v1, v2, names).dump(2) << '\n';
-    else
-        std::cout << tags_table(v1, v2, names);
-    // A tag that is not there is an answer; a file that cannot be read is not.
-    int status = kSuccess;
-    if (v1.result != 0 && v1.result != kNoTag)
-        status = tag_method_failed("Read_ID3_v1_tag", v1.result, describe_v1_read(v1.result));
-    if (v2.result != 0 && v2.result != kNoTag)
-        status = tag_method_failed("Read_ID3_v2_tag", v2.result, describe_v2_read(v2.result));
-    return status;
-}
-
-int run_tag_v1(const TagV1Options& options) {
-    const Text path = control_path(options.file);
-    ZUBEncode control;
-    EventHandlers events;
-    control.set_events(&events);
-
+Long write_v1(ZUBEncode& control, EventHandlers& events, const Text& path, const TagEdits& edits) {
     // Fields not given keep the values the file has.
     TagV1 tag = read_v1(control, path);
     if (tag.result != 0) {
         tag = TagV1{};
         tag.genre = kNoGenre;
+    } else if (tag.genre == kListedNoGenre) {
+        tag.genre = kNoGenre;
     }
-    else if (tag.genre == kListedNoGenre) tag.genre = kNoGenre;
-
-    if (options.genre) tag.genre = genre_number(*options.genre, genre_names(control, events));
-    if (options.track) tag.track = *options.track;
-    for (const auto& given : options.texts) {
-        for (const auto& field : kTagV1Texts) {
-            if (given.option != field.option) continue;
-            const bool short_comment = field.member == &TagV1::comment && tag.track != 0;
-            check_fits(given.option, given.value, short_comment ? 28 : static_cast<size_t>(field.max_bytes));
-            tag.*field.member = given.value;
-        }
+    if (const auto* genre = given(edits, "--genre")) {
+        const Long number = v1_genre(*genre, genre_names(control, events));
+        if (number >= 0) tag.genre = number;  // a name only ID3v2 takes was announced when parsed
     }
-
-    const Long result = control.Write_ID3_v1_tag(path, tag.track, to_text(tag.title), to_text(tag.artist),
-                                                 to_text(tag.album), to_text(tag.year), tag.genre,
-                                                 to_text(tag.comment));
-    if (result != 0) return tag_method_failed("Write_ID3_v1_tag", result, meaning(kV1WriteResults, result));
-    return kSuccess;
+    if (const auto* track = given(edits, "--track")) tag.track = std::max<Long>(v1_track(*track), 0);
+    for (const auto& field : kTagV1Texts)
+        if (const auto* value = given(edits, field.option)) tag.*field.member = *value;
+    return control.Write_ID3_v1_tag(path, tag.track, to_text(tag.title), to_text(tag.artist), to_text(tag.album),
+                                    to_text(tag.year), tag.genre, to_text(tag.comment));
 }
 
-int run_tag_v2(const TagV2Options& options) {
-    const Text path = control_path(options.file);
-    ZUBEncode control;
-    EventHandlers events;
-    control.set_events(&events);
-
+Long write_v2(ZUBEncode& control, EventHandlers& events, const Text& path, const TagEdits& edits) {
     TagV2 tag = read_v2(control, path);  // fields not given keep the values the file has
     if (tag.result != 0) tag = TagV2{};
-    for (const auto& given : options.texts) {
-        for (const auto& field : kTagV2Texts) {
-            if (given.option != field.option) continue;
-            check_fits(given.option, given.value, 0);
-            tag.*field.member = given.value;
-        }
-    }
-
-    const Long result = control.Write_ID3_v2_tag(
+    for (const auto& field : kTagV2Texts)
+        if (const auto* value = given(edits, field.option)) tag.*field.member = *value;
+    if (const auto* genre = given(edits, "--genre")) tag.genre = v2_genre(*genre, genre_names(control, events));
+    return control.Write_ID3_v2_tag(
         path, to_text(tag.track), to_text(tag.title), to_text(tag.artist), to_text(tag.album), to_text(tag.year),
         to_text(tag.genre), to_text(tag.comment), to_text(tag.encoded_by), to_text(tag.url),
         to_text(tag.copyright), to_text(tag.original_artist), to_text(tag.composer));
-    if (result != 0) return tag_method_failed("Write_ID3_v2_tag", result, meaning(kV2WriteResults, result));
-    return kSuccess;
 }
 
-int run_untag(const UntagOptions& options) {
-    const Text path = control_path(options.file);
-    const bool both = !options.v1 && !options.v2;
-    ZUBEncode control;
-    int status = kSuccess;
-    // Removing a tag that is not there leaves the file as asked: not an error.
-    const auto remove = [&](const char* method, const char* kind, Long result,
-                            const std::map<Long, std::string>& meanings) {
-        if (result == kNoTag) complain(std::string("no ") + kind + " tag in " + options.file);
-        else if (result != 0) status = tag_method_failed(method, result, meaning(meanings, result));
+}  // namespace
+
+// ---- reports ----
+
+nlohmann::json FileReport::json() const {
+    nlohmann::json out = {{"file", file}, {"error", error.empty() ? nlohmann::json() : nlohmann::json(error)}};
+    const auto answer = [](const TagAnswer& a) {
+        return nlohmann::json{{"result", a.result}, {"error", a.error.empty() ? nlohmann::json() : nlohmann::json(a.error)}};
     };
-    if (options.v1 || both) remove("Remove_ID3V1_tag", "ID3v1", control.Remove_ID3V1_tag(path), kV1RemoveResults);
-    if (options.v2 || both) remove("Remove_ID3V2_tag", "ID3v2", control.Remove_ID3V2_tag(path), kV2RemoveResults);
-    return status;
+    if (v1) out["id3v1"] = answer(*v1);
+    if (v2) out["id3v2"] = answer(*v2);
+    return out;
 }
 
-int run_genres() {
+bool FileReport::failed() const {
+    return !error.empty() || (v1 && !v1->error.empty()) || (v2 && !v2->error.empty());
+}
+
+void FileReport::complain_once(const char* done) const {
+    if (!error.empty()) complain(file + ": " + error);
+    if (v1 && !v1->error.empty()) complain(file + ": ID3v1 tag " + done + ": " + v1->error);
+    if (v2 && !v2->error.empty()) complain(file + ": ID3v2 tag " + done + ": " + v2->error);
+}
+
+// ---- the edits ----
+
+void add_tag_edit_options(CLI::App& command, TagEdits& edits, TagChoice offered) {
+    if (offered != TagChoice::both) edits.tag = offered;
+    for (const auto& field : kEditFields) {
+        if ((offered == TagChoice::v1 && !field.v1) || (offered == TagChoice::v2 && !field.v2)) continue;
+        const std::string name = field.name;
+        auto* option = command.add_option_function<std::string>(
+            "--" + name, [&edits, name](const std::string& value) { edits.values[name] = value; }, field.help);
+        if (name == "year") option->check(kYear);
+        if (name == "track") option->check(kTrack);
+        if (!field.v1 && offered == TagChoice::both) option->description(std::string(field.help) + " (ID3v2 only)");
+    }
+    if (offered == TagChoice::both) {
+        command
+            .add_option_function<std::string>(
+                "--tag",
+                [&edits](const std::string& value) {
+                    edits.tag = value == "v1" ? TagChoice::v1 : value == "v2" ? TagChoice::v2 : TagChoice::both;
+                },
+                "Which tags the field options write (default both)")
+            ->transform(CLI::IsMember({"v1", "v2", "both"}, CLI::ignore_case));
+    }
+    command.parse_complete_callback([&edits] {
+        if (edits.empty()) return;
+        check_edits(edits);
+        warn_about_texts(edits);
+    });
+}
+
+FileReport write_tag_edits(const std::string& file, const TagEdits& edits) {
+    FileReport report;
+    report.file = file;
+    if (const auto problem = file_problem(file, FileNeed::write)) {
+        report.error = *problem;
+        return report;
+    }
+    if (!edits.force && !has_mpeg_audio(host_path(file).value_or(file))) {
+        report.error = "not an MP3 file (no MPEG audio frame after its tags); --force writes the tag anyway";
+        return report;
+    }
+    const Text path = control_path(file);
     ZUBEncode control;
     EventHandlers events;
     control.set_events(&events);
-    const auto names = genre_names(control, events);
+    if (writes_v1(edits.tag)) {
+        const Long result = write_v1(control, events, path, edits);
+        report.v1 = TagAnswer{result, result == 0 ? "" : words(kV1WriteResults, result)};
+    }
+    if (writes_v2(edits.tag)) {
+        const Long result = write_v2(control, events, path, edits);
+        report.v2 = TagAnswer{result, result == 0 ? "" : words(kV2WriteResults, result)};
+    }
+    return report;
+}
+
+int apply_tag_edits(const std::string& mp3, const TagEdits& edits) {
+    if (edits.empty()) return kSuccess;
+    const FileReport report = write_tag_edits(mp3, edits);
+    report.complain_once("not written");
+    return report.failed() ? kControlError : kSuccess;
+}
+
+// ---- the commands ----
+
+namespace {
+
+template <typename One>
+int for_each_file(const std::vector<std::string>& files, One one) {
+    int status = kSuccess;
+    for (const auto& file : files)
+        if (one(file) != kSuccess) status = kControlError;
+    return status;
+}
+
+}  // namespace
+
+int run_tag_write(const TagWriteOptions& options) {
+    return for_each_file(options.files, [&](const std::string& file) {
+        const FileReport report = write_tag_edits(file, options.edits);
+        report.complain_once("not written");
+        if (options.json) std::cout << report.json().dump() << '\n' << std::flush;
+        return report.failed() ? kControlError : kSuccess;
+    });
+}
+
+int run_tags(const TagReadOptions& options) {
+    const bool both = !options.v1 && !options.v2;
+    return for_each_file(options.files, [&](const std::string& file) {
+        const Text path = control_path(file);
+        ZUBEncode control;
+        EventHandlers events;
+        control.set_events(&events);
+        // Reads change nothing, so the control is asked even when the file
+        // has a problem: its results stay in the JSON.
+        const auto problem = file_problem(file, FileNeed::read);
+        std::optional<TagV1> v1;
+        std::optional<TagV2> v2;
+        if (options.v1 || both) v1 = read_v1(control, path);
+        if (options.v2 || both) v2 = read_v2(control, path);
+        const auto names = genre_names(control, events);
+
+        if (options.json) {
+            nlohmann::json out = tags_json(v1, v2, names);
+            out["file"] = file;
+            out["error"] = problem ? nlohmann::json(*problem) : nlohmann::json();
+            std::cout << out.dump() << '\n';
+        } else {
+            if (options.files.size() > 1) std::cout << (&file == &options.files.front() ? "" : "\n") << file << ":\n";
+            std::cout << tags_table(v1, v2, names) << std::flush;
+        }
+        // A tag that is not there is an answer; a file that cannot be read is not.
+        if (problem) {
+            complain(file + ": " + *problem);
+            return static_cast<int>(kControlError);
+        }
+        int status = kSuccess;  // one message per tag that could not be read
+        if (v1 && v1->result != 0 && v1->result != kNoTag) {
+            complain(file + ": ID3v1 tag not read: " + describe_v1_read(v1->result));
+            status = kControlError;
+        }
+        if (v2 && v2->result != 0 && v2->result != kNoTag) {
+            complain(file + ": ID3v2 tag not read: " + describe_v2_read(v2->result));
+            status = kControlError;
+        }
+        return status;
+    });
+}
+
+int run_untag(const UntagOptions& options) {
+    const bool both = !options.v1 && !options.v2;
+    return for_each_file(options.files, [&](const std::string& file) {
+        FileReport report;
+        report.file = file;
+        if (const auto problem = file_problem(file, FileNeed::write)) {
+            report.error = *problem;
+        } else {
+            const Text path = control_path(file);
+            ZUBEncode control;
+            // Removing a tag that is not there leaves the file as asked: not an error.
+            const auto answer = [&](Long result, const std::map<Long, std::string>& table) {
+                return TagAnswer{result, result == 0 || result == kNoTag ? "" : words(table, result)};
+            };
+            if (options.v1 || both) report.v1 = answer(control.Remove_ID3V1_tag(path), kV1RemoveResults);
+            if (options.v2 || both) report.v2 = answer(control.Remove_ID3V2_tag(path), kV2RemoveResults);
+            if (!options.json) {
+                if (report.v1 && report.v1->result == kNoTag) complain(file + ": no ID3v1 tag to remove");
+                if (report.v2 && report.v2->result == kNoTag) complain(file + ": no ID3v2 tag to remove");
+            }
+        }
+        report.complain_once("not removed");
+        if (options.json) std::cout << report.json().dump() << '\n' << std::flush;
+        return report.failed() ? kControlError : kSuccess;
+    });
+}
+
+int run_genres(bool json) {
+    const auto names = genre_names();
+    if (json) {
+        nlohmann::json list = nlohmann::json::array();
+        for (size_t i = 0; i < names.size(); ++i)
+            if (names[i] != " ") list.push_back({{"number", i}, {"name", names[i]}});
+        std::cout << list.dump() << '\n';
+        return kSuccess;
+    }
     for (size_t i = 0; i < names.size(); ++i) std::cout << i << ' ' << names[i] << '\n';
     return kSuccess;
 }

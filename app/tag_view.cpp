@@ -33,7 +33,7 @@ std::string describe_v1_read(Long result) {
         case 1: return "the file cannot be opened";
         case 2: return "no tag";
         case 3: return "the file is shorter than a tag";
-        default: return {};
+        default: return "unexpected result " + std::to_string(result);
     }
 }
 
@@ -43,7 +43,7 @@ std::string describe_v2_read(Long result) {
         case 1: return "the file cannot be opened";
         case 2: return "no tag";
         case 3: return "the tag is damaged";
-        default: return {};
+        default: return "unexpected result " + std::to_string(result);
     }
 }
 
@@ -63,42 +63,50 @@ void line(std::ostringstream& out, const std::string& label, const std::string& 
 
 }  // namespace
 
-nlohmann::json tags_json(const TagV1& v1, const TagV2& v2, const std::vector<std::string>& genre_names) {
-    const bool v1_read = v1.result == 0;
-    nlohmann::json one = {{"result", v1.result}};
-    one["track"] = v1_read ? nlohmann::json(v1.track) : nullptr;
-    for (const auto& field : kTagV1Texts)
-        one[field.key] = v1_read ? nlohmann::json(v1.*field.member) : nullptr;
-    one["genre"] = v1_read ? nlohmann::json(v1.genre) : nullptr;
-    one["genre_name"] = v1_read ? nlohmann::json(genre_name(v1.genre, genre_names)) : nullptr;
-
-    const bool v2_read = v2.result == 0;
-    nlohmann::json two = {{"result", v2.result}};
-    for (const auto& field : kTagV2Texts)
-        two[field.key] = v2_read ? nlohmann::json(v2.*field.member) : nullptr;
-    return {{"id3v1", one}, {"id3v2", two}};
+nlohmann::json tags_json(const std::optional<TagV1>& v1, const std::optional<TagV2>& v2,
+                         const std::vector<std::string>& genre_names) {
+    nlohmann::json out = nlohmann::json::object();
+    if (v1) {
+        const bool read = v1->result == 0;
+        const bool none = v1->genre == kGenreNone;
+        nlohmann::json one = {{"result", v1->result}};
+        one["track"] = read ? nlohmann::json(v1->track) : nullptr;
+        for (const auto& field : kTagV1Texts) one[field.key] = read ? nlohmann::json((*v1).*field.member) : nullptr;
+        one["genre"] = read && !none ? nlohmann::json(v1->genre) : nullptr;
+        one["genre_name"] = read ? nlohmann::json(none ? "none" : genre_name(v1->genre, genre_names)) : nullptr;
+        out["id3v1"] = one;
+    }
+    if (v2) {
+        const bool read = v2->result == 0;
+        nlohmann::json two = {{"result", v2->result}};
+        for (const auto& field : kTagV2Texts) two[field.key] = read ? nlohmann::json((*v2).*field.member) : nullptr;
+        out["id3v2"] = two;
+    }
+    return out;
 }
 
-std::string tags_table(const TagV1& v1, const TagV2& v2, const std::vector<std::string>& genre_names) {
+std::string tags_table(const std::optional<TagV1>& v1, const std::optional<TagV2>& v2,
+                       const std::vector<std::string>& genre_names) {
     std::ostringstream out;
-    if (v1.result == 0) {
+    if (v1 && v1->result == 0) {
         out << "ID3v1\n";
-        for (const auto& field : kTagV1Texts) line(out, field.label, v1.*field.member);
-        line(out, "Track", std::to_string(v1.track));
-        std::string genre = std::to_string(v1.genre);
-        if (const std::string name = genre_name(v1.genre, genre_names); !name.empty() && name != " ")
+        for (const auto& field : kTagV1Texts) line(out, field.label, (*v1).*field.member);
+        line(out, "Track", std::to_string(v1->track));
+        std::string genre = std::to_string(v1->genre);
+        if (v1->genre == kGenreNone) genre = "none";
+        else if (const std::string name = genre_name(v1->genre, genre_names); !name.empty())
             genre += " (" + name + ")";
         line(out, "Genre", genre);
-    } else {
-        const std::string why = describe_v1_read(v1.result);
-        out << "ID3v1: none (result " << v1.result << (why.empty() ? "" : ": " + why) << ")\n";
+    } else if (v1) {
+        const std::string why = describe_v1_read(v1->result);
+        out << "ID3v1: none (" << why << ")\n";
     }
-    if (v2.result == 0) {
+    if (v2 && v2->result == 0) {
         out << "ID3v2\n";
-        for (const auto& field : kTagV2Texts) line(out, field.label, v2.*field.member);
-    } else {
-        const std::string why = describe_v2_read(v2.result);
-        out << "ID3v2: none (result " << v2.result << (why.empty() ? "" : ": " + why) << ")\n";
+        for (const auto& field : kTagV2Texts) line(out, field.label, (*v2).*field.member);
+    } else if (v2) {
+        const std::string why = describe_v2_read(v2->result);
+        out << "ID3v2: none (" << why << ")\n";
     }
     return out.str();
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,12 +46,18 @@ constexpr Long kNoTag = 2;
 std::string describe_v1_read(Long result);
 std::string describe_v2_read(Long result);
 
-// {"id3v1": {"result": N, "track": ..., "genre": N, "genre_name": ..., ...},
-//  "id3v2": {"result": N, "title": ..., ...}}; fields are null when the read
-// failed.
-nlohmann::json tags_json(const TagV1& v1, const TagV2& v2, const std::vector<std::string>& genre_names);
+// The genre byte the control reads for "no genre" (it reads every byte above
+// its list as this one).
+constexpr Long kGenreNone = 148;
 
-// The readable form: one labelled line per field.
-std::string tags_table(const TagV1& v1, const TagV2& v2, const std::vector<std::string>& genre_names);
+// {"id3v1": {"result": N, "track": ..., "genre": N, "genre_name": ..., ...},
+//  "id3v2": {"result": N, "title": ..., ...}} for the tags given; fields are
+// null when the read failed; no genre is "genre": null, "genre_name": "none".
+nlohmann::json tags_json(const std::optional<TagV1>& v1, const std::optional<TagV2>& v2,
+                         const std::vector<std::string>& genre_names);
+
+// The readable form: one labelled line per field of the tags given.
+std::string tags_table(const std::optional<TagV1>& v1, const std::optional<TagV2>& v2,
+                       const std::vector<std::string>& genre_names);
 
 }  // namespace zubmp3::app
