@@ -186,7 +186,8 @@ std::string header_refusals(const std::vector<uint8_t>& head, bool& riff_wave) {
     riff_wave = head.size() >= 12 && std::memcmp(head.data(), "RIFF", 4) == 0 &&
                 std::memcmp(head.data() + 8, "WAVE", 4) == 0;
     if (!riff_wave) return "not a WAV file";
-    if (head.size() < 36 || std::memcmp(head.data() + 12, "fmt ", 4) != 0 || u32_le(head.data() + 16) < 16)
+    if (head.size() < 36) return "cut short in its header";
+    if (std::memcmp(head.data() + 12, "fmt ", 4) != 0 || u32_le(head.data() + 16) < 16)
         return "chunks before the format chunk";
     std::string refusals;
     const uint32_t tag = u16_le(head.data() + 20);

@@ -55,7 +55,7 @@ public:
     }
 
     int run() {
-        while (next_ < jobs_.size() || !running_.empty()) {
+        while ((!stopped_ && next_ < jobs_.size()) || !running_.empty()) {
             start_jobs();
             std::vector<int> descriptors;
             for (const Running& r : running_)
