@@ -78,12 +78,11 @@ int main(int argc, char** argv) {
                  "zubmp3"};
     app.require_subcommand(1);
     app.set_version_flag("--version", [] { return control_name(); }, "Show the control's name and version");
-    app.footer(kExamples);
-
     const std::vector<Command> commands = {
         add_encode_command(app), add_tags_command(app),   add_tag_v1_command(app), add_tag_v2_command(app),
         add_untag_command(app),  add_genres_command(app), add_about_command(app),
     };
+    app.footer(kExamples);  // after the commands, which have footers of their own
 
     try {
         app.parse(argc, argv);

@@ -27,11 +27,14 @@ constexpr Long kNoGenre = 255;
 constexpr Long kListedNoGenre = 148;
 constexpr Long kLargestV1Track = 255;
 
-// A field option of the tag commands and of encode, and the tags that have it.
+// A field option of the tag commands and of encode, and the tags that have
+// it; the help of a field both tags have may say more for one tag alone.
 struct EditField {
     const char* name;  // the option without its dashes, the key of TagEdits::values
     const char* help;
     bool v1, v2;
+    const char* v1_help = nullptr;
+    const char* v2_help = nullptr;
 };
 
 constexpr EditField kEditFields[] = {
@@ -40,8 +43,11 @@ constexpr EditField kEditFields[] = {
     {"album", "Album", true, true},
     {"year", "Year: four digits", true, true},
     {"comment", "Comment", true, true},
-    {"track", "Track: N or N/M (ID3v1 keeps N, up to 255)", true, true},
-    {"genre", "Genre: a name or number of the genres list, or none (ID3v2 takes any text)", true, true},
+    {"track", "Track: N or N/M (ID3v1 keeps N, up to 255)", true, true, "Track: N (0 to 255; N/M is taken as N)",
+     "Track: N or N/M"},
+    {"genre", "Genre: a name or number of the genres list, or none (ID3v2 takes any text)", true, true,
+     "Genre: a name or number (0 to 255) of the genres list, or none",
+     "Genre: any text; a number of the genres list is written as its name; none empties it"},
     {"encoded-by", "Encoded by", false, true},
     {"url", "URL", false, true},
     {"copyright", "Copyright", false, true},
@@ -306,8 +312,11 @@ void add_tag_edit_options(CLI::App& command, TagEdits& edits, TagChoice offered)
     for (const auto& field : kEditFields) {
         if ((offered == TagChoice::v1 && !field.v1) || (offered == TagChoice::v2 && !field.v2)) continue;
         const std::string name = field.name;
+        const char* help = offered == TagChoice::v1 && field.v1_help   ? field.v1_help
+                           : offered == TagChoice::v2 && field.v2_help ? field.v2_help
+                                                                       : field.help;
         auto* option = command.add_option_function<std::string>(
-            "--" + name, [&edits, name](const std::string& value) { edits.values[name] = value; }, field.help);
+            "--" + name, [&edits, name](const std::string& value) { edits.values[name] = value; }, help);
         if (name == "year") option->check(kYear);
         if (name == "track") option->check(kTrack);
         if (!field.v1 && offered == TagChoice::both) option->description(std::string(field.help) + " (ID3v2 only)");
