@@ -18,17 +18,6 @@ enum ExitStatus : int {
     kAutomationError = 3,  // the control raised an automation error
 };
 
-struct EncodeOptions {
-    std::string input, output;
-    Long bitrate = 128;
-    std::string mode = "joint";
-    std::string quality = "normal";
-    bool vbr = false;
-    Long vbr_max = 320;
-    std::optional<Long> priority;
-    bool events = false;
-};
-
 struct TagReadOptions {
     std::vector<std::string> files;
     bool v1 = false, v2 = false;  // neither: both
@@ -47,7 +36,6 @@ struct UntagOptions {
     bool json = false;
 };
 
-int run_encode(const EncodeOptions& options);
 int run_tags(const TagReadOptions& options);
 int run_tag_write(const TagWriteOptions& options);
 int run_untag(const UntagOptions& options);

@@ -2,13 +2,13 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
-#include <memory>
 #include <vector>
 
 #include "command.h"
 #include "commands.h"
 #include "control_events.h"
 #include "control_text.h"
+#include "encode_cli.h"
 #include "library_hint.h"
 #include "tag_cli.h"
 
@@ -20,6 +20,7 @@ namespace {
 constexpr const char* kExamples =
     "Examples:\n"
     "  zubmp3 encode song.wav song.mp3 --bitrate 192\n"
+    "  zubmp3 encode *.wav *.flac -o mp3/ -j 4 --artist Someone\n"
     "  zubmp3 tags *.mp3\n"
     "  zubmp3 tag-v1 song.mp3 --artist Someone --genre Rock\n"
     "  zubmp3 tag-v2 *.mp3 --album \"An album\" --year 2024\n"
@@ -30,28 +31,6 @@ constexpr const char* kExamples =
     "Run 'zubmp3 COMMAND --help' for a command's options.\n"
     "Exit status: 0 success; 1 the control reported an error, or a file failed;\n"
     "2 usage error; 3 automation error.\n";
-
-Command add_encode_command(CLI::App& app) {
-    auto encode = std::make_shared<EncodeOptions>();
-    auto priority = std::make_shared<Long>(0);
-    auto* command = app.add_subcommand("encode", "Encode a WAV file to MP3");
-    command->add_option("INPUT", encode->input, "WAV file (16-bit PCM)")->required();
-    command->add_option("OUTPUT", encode->output, "MP3 file to write (missing folders are created)")->required();
-    command->add_option("--bitrate", encode->bitrate, "kbit/s; the minimum with --vbr")->capture_default_str();
-    command->add_option("--mode", encode->mode, "stereo, joint, dual or mono")->capture_default_str();
-    command->add_option("--quality", encode->quality, "normal, low or high")->capture_default_str();
-    command->add_flag("--vbr", encode->vbr, "Variable bitrate");
-    command->add_option("--vbr-max", encode->vbr_max, "Highest bitrate with --vbr, kbit/s")->capture_default_str();
-    auto* priority_option =
-        command->add_option("--priority", *priority, "Process priority: 1 idle, 2 normal, 3 high");
-    command->add_flag("--events", encode->events,
-                      "Print the control's events on standard output instead of a progress bar;\n"
-                      "p, r and c read from standard input pause, resume and cancel");
-    return {command, [encode, priority, priority_option] {
-                if (priority_option->count() > 0) encode->priority = *priority;
-                return run_encode(*encode);
-            }};
-}
 
 // The control's number and description, and for a library it could not use,
 // which file it looked for and where.
