@@ -81,9 +81,10 @@ TEST(Docs, TheManPageAndTheCompletionNameEveryOption) {
         std::set<std::string> completion;
         for (std::string word; completed >> word;) completion.insert(word);
         EXPECT_EQ(completion, options) << "the completion's options of " << command;
-        for (const auto& option : options)
-            if (option != "-h" && option != "--help")
-                EXPECT_NE(page.find("*" + option + "*"), std::string::npos) << "man page: " << command << " " << option;
+        for (const auto& option : options) {
+            if (option == "-h" || option == "--help") continue;
+            EXPECT_NE(page.find("*" + option + "*"), std::string::npos) << "man page: " << command << " " << option;
+        }
     }
 }
 
