@@ -20,8 +20,6 @@ const char* path_of(const CommandArgs& args) {
 
 // ---- ID3v1 ----
 
-// What the ID3v1 words answer when they cannot finish: "cannot open".
-constexpr int32_t kV1CannotOpen = 1;
 
 int32_t get_id3v1(const CommandArgs& args) { return read_id3v1_tag(path_of(args)); }
 int32_t set_id3v1(const CommandArgs& args) { return write_id3v1_tag(path_of(args)); }
@@ -101,7 +99,7 @@ int32_t stage_v2(const CommandArgs& args) {
 }
 
 constexpr Command kTagCommands[] = {
-    {"getid3v1", get_id3v1, kV1CannotOpen},
+    {"getid3v1", get_id3v1, kV1ReadCannotOpen},
     {"v1Genre", get_v1_genre},
     {"v1Comment", get_v1_text<v1_comment>},
     {"v1Year", get_v1_text<v1_year>},
@@ -117,8 +115,8 @@ constexpr Command kTagCommands[] = {
     {"wv1Artist", stage_v1<v1_artist, 30>},
     {"wv1Title", stage_v1<v1_title, 30>},
     {"wv1Track", stage_v1_track},
-    {"setid3v1", set_id3v1, kV1CannotOpen},
-    {"removeid3v1", remove_id3v1, kV1CannotOpen},
+    {"setid3v1", set_id3v1, kV1WriteCannotOpen},
+    {"removeid3v1", remove_id3v1, kV1RemoveCannotOpen},
     {"getid3v2", get_id3v2, kReadDamaged},
     {"v2Composersize", get_v2_size<kComposer>},
     {"v2OriginalArtistsize", get_v2_size<kOriginalArtist>},
