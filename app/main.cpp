@@ -30,7 +30,8 @@ constexpr const char* kExamples =
     "\n"
     "Run 'zubmp3 COMMAND --help' for a command's options.\n"
     "Exit status: 0 success; 1 the control reported an error, or a file failed;\n"
-    "2 usage error; 3 automation error.\n";
+    "2 usage error; 3 automation error; encode of several files: 10 + the number\n"
+    "not encoded; 130 / 143 after Ctrl-C / SIGTERM. See each command's --help.\n";
 
 // The control's number and description, and for a library it could not use,
 // which file it looked for and where.
@@ -52,17 +53,16 @@ int usage_error(const CLI::ParseError& e, const std::vector<Command>& commands) 
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Encode 16-bit PCM WAV files to MP3 and read, write and remove ID3v1 and ID3v2 tags,\n"
+    CLI::App app{"Encode audio files to MP3 and read, write and remove ID3v1 and ID3v2 tags,\n"
                  "through the ZUBEncode control.",
                  "zubmp3"};
     app.require_subcommand(1);
     app.set_version_flag("--version", [] { return control_name(); }, "Show the control's name and version");
-    app.footer(kExamples);
-
     const std::vector<Command> commands = {
         add_encode_command(app), add_tags_command(app),   add_tag_v1_command(app), add_tag_v2_command(app),
         add_untag_command(app),  add_genres_command(app), add_about_command(app),
     };
+    app.footer(kExamples);  // after the commands, which have footers of their own
 
     try {
         app.parse(argc, argv);

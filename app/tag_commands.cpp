@@ -21,33 +21,52 @@
 namespace zubmp3::app {
 namespace {
 
-// ID3v1 genre byte for "no genre": other tag readers take 255 as none, and
-// the control reads every byte above its list as its last entry, " ".
+// ID3v1 genre byte written for "no genre": other tag readers take 255 as
+// none (the control reads it as kGenreNone).
 constexpr Long kNoGenre = 255;
-constexpr Long kListedNoGenre = 148;
 constexpr Long kLargestV1Track = 255;
 
-// A field option of the tag commands and of encode, and the tags that have it.
+// A field option of the tag commands and of encode: the ID3v2 field whose
+// option and label it takes, whether the ID3v1 tag has it too, and what the
+// help says beyond the label (for both tags, for ID3v1 alone, for ID3v2 alone).
 struct EditField {
-    const char* name;  // the option without its dashes, the key of TagEdits::values
-    const char* help;
-    bool v1, v2;
+    Id3v2Slot slot;
+    bool v1;
+    const char* more = nullptr;
+    const char* v1_more = nullptr;
+    const char* v2_more = nullptr;
 };
 
+// In the order people see the fields.
 constexpr EditField kEditFields[] = {
-    {"title", "Title", true, true},
-    {"artist", "Artist", true, true},
-    {"album", "Album", true, true},
-    {"year", "Year: four digits", true, true},
-    {"comment", "Comment", true, true},
-    {"track", "Track: N or N/M (ID3v1 keeps N, up to 255)", true, true},
-    {"genre", "Genre: a name or number of the genres list, or none (ID3v2 takes any text)", true, true},
-    {"encoded-by", "Encoded by", false, true},
-    {"url", "URL", false, true},
-    {"copyright", "Copyright", false, true},
-    {"original-artist", "Original artist", false, true},
-    {"composer", "Composer", false, true},
+    {kTitle, true},
+    {kArtist, true},
+    {kAlbum, true},
+    {kYear, true, "four digits"},
+    {kComment, true},
+    {kTrack, true, "N or N/M (ID3v1 keeps N, up to 255)", "N (0 to 255; N/M is taken as N)", "N or N/M"},
+    {kGenre, true, "a name or number of the genres list, or none (ID3v2 takes any text)",
+     "a name or number (0 to 255) of the genres list, or none",
+     "any text; a number of the genres list is written as its name; none empties it"},
+    {kEncodedBy, false},
+    {kUrl, false},
+    {kCopyright, false},
+    {kOriginalArtist, false},
+    {kComposer, false},
 };
+
+// The option's name without its dashes: the key of TagEdits::values.
+std::string option_name(Id3v2Slot slot) { return std::string(kId3v2Fields[slot].option.substr(2)); }
+
+std::string option_help(const EditField& field, TagChoice offered) {
+    const char* more = offered == TagChoice::v1 && field.v1_more   ? field.v1_more
+                       : offered == TagChoice::v2 && field.v2_more ? field.v2_more
+                                                                   : field.more;
+    std::string help(kId3v2Fields[field.slot].label);
+    if (more) help += std::string(": ") + more;
+    if (!field.v1 && offered == TagChoice::both) help += " (ID3v2 only)";
+    return help;
+}
 
 bool all_digits(const std::string& text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -59,14 +78,14 @@ std::string lower(std::string text) {
 }
 
 // Checks of single values, as CLI11 validators (an empty value empties the field).
-const CLI::Validator kYear(
+const CLI::Validator kYearCheck(
     [](std::string& value) {
         return value.empty() || (value.size() == 4 && all_digits(value)) ? std::string()
                                                                          : "'" + value + "' is not a year of four digits";
     },
     "YYYY");
 
-const CLI::Validator kTrack(
+const CLI::Validator kTrackCheck(
     [](std::string& value) {
         const auto slash = value.find('/');
         const bool ok = value.empty() || (slash == std::string::npos
@@ -120,7 +139,7 @@ std::string v2_genre(const std::string& given, const std::vector<std::string>& n
     if (lower(given) == "none") return {};
     if (!all_digits(given)) return given;
     const Long number = v1_genre(given, names);
-    if (number == kNoGenre || number == kListedNoGenre) return {};
+    if (number == kNoGenre || number == kGenreNone) return {};
     return number >= 0 && static_cast<size_t>(number) < names.size() ? names[static_cast<size_t>(number)] : given;
 }
 
@@ -134,7 +153,7 @@ void warn_about_texts(const TagEdits& edits) {
             complain("warning: --" + name + " has characters outside Latin-1; they are stored as '?'");
         if (!writes_v1(edits.tag)) continue;
         for (const auto& field : kTagV1Texts) {
-            if (field.option != "--" + name) continue;
+            if (option_name(field.slot) != name) continue;
             const size_t width = name == "comment" && short_comment ? 28 : static_cast<size_t>(field.max_bytes);
             if (text.size() > width)
                 complain("warning: --" + name + " is cut to " + std::to_string(width) + " characters in the ID3v1 tag");
@@ -145,8 +164,8 @@ void warn_about_texts(const TagEdits& edits) {
 // What cannot be written as asked; a usage error of the command.
 void check_edits(const TagEdits& edits) {
     for (const auto& field : kEditFields)
-        if (!field.v1 && edits.tag == TagChoice::v1 && edits.values.count(field.name))
-            throw CLI::ValidationError(std::string("--") + field.name,
+        if (!field.v1 && edits.tag == TagChoice::v1 && edits.values.count(option_name(field.slot)))
+            throw CLI::ValidationError(std::string(kId3v2Fields[field.slot].option),
                                        "the ID3v1 tag has no such field (write it with --tag v2 or both)");
     if (!writes_v1(edits.tag)) return;
     if (const auto track = edits.values.find("track"); track != edits.values.end() && v1_track(track->second) < 0)
@@ -160,48 +179,10 @@ void check_edits(const TagEdits& edits) {
     complain("warning: '" + genre->second + "' is not an ID3v1 genre; only the ID3v2 tag gets it");
 }
 
-// The words of the control's tag results (0 is success).
-const std::map<Long, std::string> kV1WriteResults = {
-    {1, "the file cannot be opened for writing, or is not a regular file"},
-    {2, "the end of the file cannot be read"},
-    {3, "the file is shorter than a tag"},
-    {4, "the file is read-only"},
-    {5, "the record could not be written (the file is as it was)"},
-    {6, "the file has other hard links and a new file cannot be given its owner and group"},
+// The control's ID3v2 methods take and give the fields in this order.
+constexpr std::array<Id3v2Slot, kId3v2SlotCount> kMethodOrder = {
+    kTrack, kTitle, kArtist, kAlbum, kYear, kGenre, kComment, kEncodedBy, kUrl, kCopyright, kOriginalArtist, kComposer,
 };
-
-const std::map<Long, std::string> kV2WriteResults = {
-    {1, "the file is read-only"},
-    {2, "no new file can be made in the file's folder"},
-    {3, "the old tag is damaged or holds a frame that cannot be carried over"},
-    {5, "the file cannot be opened for reading, or is not a regular file"},
-    {7, "the file changed meanwhile, or the new file cannot take its place"},
-    {8, "a frame of the tag would be larger than 64000 bytes"},
-    {9, "the new file could not be written whole (is the disk full?)"},
-    {10, "a new file cannot be given the file's owner and group"},
-};
-
-const std::map<Long, std::string> kV1RemoveResults = {
-    {1, "the file cannot be opened, or is not a regular file"},
-    {3, "the file is shorter than a tag"},
-    {4, "the file is read-only"},
-    {5, "the file could not be cut"},
-    {6, "the file has other hard links and a new file cannot be given its owner and group"},
-};
-
-const std::map<Long, std::string> kV2RemoveResults = {
-    {1, "the file is read-only"},
-    {3, "no new file can be made in the file's folder"},
-    {4, "the file or its tag cannot be read, or it is not a regular file"},
-    {5, "the file changed meanwhile, or the new file cannot take its place"},
-    {6, "the new file could not be written whole (is the disk full?)"},
-    {7, "a new file cannot be given the file's owner and group"},
-};
-
-std::string words(const std::map<Long, std::string>& table, Long result) {
-    const auto found = table.find(result);
-    return found == table.end() ? "unexpected result " + std::to_string(result) : found->second;
-}
 
 TagV1 read_v1(ZUBEncode& control, const Text& path) {
     TagV1 tag;
@@ -221,7 +202,7 @@ TagV1 read_v1(ZUBEncode& control, const Text& path) {
 }
 
 TagV2 read_v2(ZUBEncode& control, const Text& path) {
-    std::array<Text, 12> t;
+    std::array<Text, kId3v2SlotCount> t;  // in kMethodOrder
     TagV2 tag;
     tag.result = control.Read_ID3_v2_tag(path, t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9], t[10],
                                          t[11]);
@@ -230,16 +211,13 @@ TagV2 read_v2(ZUBEncode& control, const Text& path) {
         failed.result = tag.result;
         return failed;
     }
-    std::string* fields[] = {&tag.track,     &tag.title,      &tag.artist, &tag.album,
-                             &tag.year,      &tag.genre,      &tag.comment, &tag.encoded_by,
-                             &tag.url,       &tag.copyright,  &tag.original_artist, &tag.composer};
-    for (size_t i = 0; i < t.size(); ++i) *fields[i] = to_utf8(t[i]);
+    for (size_t i = 0; i < t.size(); ++i) field_value(tag, kMethodOrder[i]) = to_utf8(t[i]);
     return tag;
 }
 
-// A value given for `option` ("--title"), if any.
-const std::string* given(const TagEdits& edits, const std::string& option) {
-    const auto found = edits.values.find(option.substr(2));
+// The value given for the field of `slot`, if any.
+const std::string* given(const TagEdits& edits, Id3v2Slot slot) {
+    const auto found = edits.values.find(option_name(slot));
     return found == edits.values.end() ? nullptr : &found->second;
 }
 
@@ -249,16 +227,16 @@ Long write_v1(ZUBEncode& control, EventHandlers& events, const Text& path, const
     if (tag.result != 0) {
         tag = TagV1{};
         tag.genre = kNoGenre;
-    } else if (tag.genre == kListedNoGenre) {
+    } else if (tag.genre == kGenreNone) {
         tag.genre = kNoGenre;
     }
-    if (const auto* genre = given(edits, "--genre")) {
+    if (const auto* genre = given(edits, kGenre)) {
         const Long number = v1_genre(*genre, genre_names(control, events));
         if (number >= 0) tag.genre = number;  // a name only ID3v2 takes was announced when parsed
     }
-    if (const auto* track = given(edits, "--track")) tag.track = std::max<Long>(v1_track(*track), 0);
+    if (const auto* track = given(edits, kTrack)) tag.track = std::max<Long>(v1_track(*track), 0);
     for (const auto& field : kTagV1Texts)
-        if (const auto* value = given(edits, field.option)) tag.*field.member = *value;
+        if (const auto* value = given(edits, field.slot)) tag.*field.member = *value;
     return control.Write_ID3_v1_tag(path, tag.track, to_text(tag.title), to_text(tag.artist), to_text(tag.album),
                                     to_text(tag.year), tag.genre, to_text(tag.comment));
 }
@@ -267,12 +245,11 @@ Long write_v2(ZUBEncode& control, EventHandlers& events, const Text& path, const
     TagV2 tag = read_v2(control, path);  // fields not given keep the values the file has
     if (tag.result != 0) tag = TagV2{};
     for (const auto& field : kTagV2Texts)
-        if (const auto* value = given(edits, field.option)) tag.*field.member = *value;
-    if (const auto* genre = given(edits, "--genre")) tag.genre = v2_genre(*genre, genre_names(control, events));
-    return control.Write_ID3_v2_tag(
-        path, to_text(tag.track), to_text(tag.title), to_text(tag.artist), to_text(tag.album), to_text(tag.year),
-        to_text(tag.genre), to_text(tag.comment), to_text(tag.encoded_by), to_text(tag.url),
-        to_text(tag.copyright), to_text(tag.original_artist), to_text(tag.composer));
+        if (const auto* value = given(edits, field.slot)) tag.*field.member = *value;
+    if (const auto* genre = given(edits, kGenre)) tag.genre = v2_genre(*genre, genre_names(control, events));
+    std::array<Text, kId3v2SlotCount> t;  // in kMethodOrder
+    for (size_t i = 0; i < t.size(); ++i) t[i] = to_text(field_value(tag, kMethodOrder[i]));
+    return control.Write_ID3_v2_tag(path, t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9], t[10], t[11]);
 }
 
 }  // namespace
@@ -304,13 +281,13 @@ void FileReport::complain_once(const char* done) const {
 void add_tag_edit_options(CLI::App& command, TagEdits& edits, TagChoice offered) {
     if (offered != TagChoice::both) edits.tag = offered;
     for (const auto& field : kEditFields) {
-        if ((offered == TagChoice::v1 && !field.v1) || (offered == TagChoice::v2 && !field.v2)) continue;
-        const std::string name = field.name;
+        if (offered == TagChoice::v1 && !field.v1) continue;
+        const std::string name = option_name(field.slot);
         auto* option = command.add_option_function<std::string>(
-            "--" + name, [&edits, name](const std::string& value) { edits.values[name] = value; }, field.help);
-        if (name == "year") option->check(kYear);
-        if (name == "track") option->check(kTrack);
-        if (!field.v1 && offered == TagChoice::both) option->description(std::string(field.help) + " (ID3v2 only)");
+            "--" + name, [&edits, name](const std::string& value) { edits.values[name] = value; },
+            option_help(field, offered));
+        if (field.slot == kYear) option->check(kYearCheck);
+        if (field.slot == kTrack) option->check(kTrackCheck);
     }
     if (offered == TagChoice::both) {
         command
@@ -346,11 +323,11 @@ FileReport write_tag_edits(const std::string& file, const TagEdits& edits) {
     control.set_events(&events);
     if (writes_v1(edits.tag)) {
         const Long result = write_v1(control, events, path, edits);
-        report.v1 = TagAnswer{result, result == 0 ? "" : words(kV1WriteResults, result)};
+        report.v1 = TagAnswer{result, result == kV1WriteOk ? "" : tag_result_words(TagCommand::write_v1, result)};
     }
     if (writes_v2(edits.tag)) {
         const Long result = write_v2(control, events, path, edits);
-        report.v2 = TagAnswer{result, result == 0 ? "" : words(kV2WriteResults, result)};
+        report.v2 = TagAnswer{result, result == kWriteOk ? "" : tag_result_words(TagCommand::write_v2, result)};
     }
     return report;
 }
@@ -416,12 +393,12 @@ int run_tags(const TagReadOptions& options) {
             return static_cast<int>(kControlError);
         }
         int status = kSuccess;  // one message per tag that could not be read
-        if (v1 && v1->result != 0 && v1->result != kNoTag) {
-            complain(file + ": ID3v1 tag not read: " + describe_v1_read(v1->result));
+        if (v1 && v1->result != kV1ReadOk && v1->result != kV1ReadNoTag) {
+            complain(file + ": ID3v1 tag not read: " + tag_result_words(TagCommand::read_v1, v1->result));
             status = kControlError;
         }
-        if (v2 && v2->result != 0 && v2->result != kNoTag) {
-            complain(file + ": ID3v2 tag not read: " + describe_v2_read(v2->result));
+        if (v2 && v2->result != kReadOk && v2->result != kReadNoTag) {
+            complain(file + ": ID3v2 tag not read: " + tag_result_words(TagCommand::read_v2, v2->result));
             status = kControlError;
         }
         return status;
@@ -439,14 +416,17 @@ int run_untag(const UntagOptions& options) {
             const Text path = control_path(file);
             ZUBEncode control;
             // Removing a tag that is not there leaves the file as asked: not an error.
-            const auto answer = [&](Long result, const std::map<Long, std::string>& table) {
-                return TagAnswer{result, result == 0 || result == kNoTag ? "" : words(table, result)};
-            };
-            if (options.v1 || both) report.v1 = answer(control.Remove_ID3V1_tag(path), kV1RemoveResults);
-            if (options.v2 || both) report.v2 = answer(control.Remove_ID3V2_tag(path), kV2RemoveResults);
-            if (!options.json) {
-                if (report.v1 && report.v1->result == kNoTag) complain(file + ": no ID3v1 tag to remove");
-                if (report.v2 && report.v2->result == kNoTag) complain(file + ": no ID3v2 tag to remove");
+            if (options.v1 || both) {
+                const Long result = control.Remove_ID3V1_tag(path);
+                const bool done = result == kV1RemoveOk || result == kV1RemoveNoTag;
+                report.v1 = TagAnswer{result, done ? "" : tag_result_words(TagCommand::remove_v1, result)};
+                if (result == kV1RemoveNoTag && !options.json) complain(file + ": no ID3v1 tag to remove");
+            }
+            if (options.v2 || both) {
+                const Long result = control.Remove_ID3V2_tag(path);
+                const bool done = result == kRemoveOk || result == kRemoveNoTag;
+                report.v2 = TagAnswer{result, done ? "" : tag_result_words(TagCommand::remove_v2, result)};
+                if (result == kRemoveNoTag && !options.json) complain(file + ": no ID3v2 tag to remove");
             }
         }
         report.complain_once("not removed");

@@ -378,6 +378,82 @@ TEST_F(Tags, UntagRemovesWhatIsAsked) {
     EXPECT_EQ(r.status, 1);
 }
 
+TEST_F(Tags, SeveralFilesWithJsonLines) {
+    ZUBMP3_REQUIRE_TOOL("/usr/bin/python3");
+    const fs::path a = mp3("a.mp3"), b = mp3("b.mp3");
+    // A file that fails does not stop the others; the status says one failed.
+    Outcome r = zubmp3("tag-v2 a.mp3 missing.mp3 b.mp3 --album 'One album' --json");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "zubmp3: missing.mp3: not found\n");
+    auto out = lines(r.out);
+    ASSERT_EQ(out.size(), 3u) << r.out;
+    EXPECT_EQ(nlohmann::json::parse(out[0])["id3v2"]["result"], 0);
+    EXPECT_TRUE(nlohmann::json::parse(out[0])["error"].is_null());
+    EXPECT_EQ(nlohmann::json::parse(out[1])["file"], "missing.mp3");
+    EXPECT_EQ(nlohmann::json::parse(out[2])["file"], "b.mp3");
+    const auto other = run_command("/usr/bin/python3 -c 'import sys, mutagen.id3 as m; "
+                                   "print(*(m.ID3(f)[\"TALB\"] for f in sys.argv[1:]))' " + q(a) + " " + q(b));
+    EXPECT_EQ(other.output, "One album One album\n");
+
+    ASSERT_EQ(zubmp3("tag-v1 a.mp3 b.mp3 --title V1").status, 0);
+    r = zubmp3("tags --v1 --json a.mp3 b.mp3");
+    EXPECT_EQ(r.status, 0) << r.err;
+    out = lines(r.out);
+    ASSERT_EQ(out.size(), 2u) << r.out;
+    for (const auto& line : out) {
+        const auto json = nlohmann::json::parse(line);
+        EXPECT_EQ(json["id3v1"]["title"], "V1");
+        EXPECT_FALSE(json.contains("id3v2")) << line;
+    }
+    r = zubmp3("tags --v2 a.mp3 b.mp3");  // a table per file, headed by its path
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("a.mp3:\nID3v2\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nb.mp3:\nID3v2\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("ID3v1"), std::string::npos) << r.out;
+
+    r = zubmp3("untag --v2 --json a.mp3 b.mp3");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(nlohmann::json::parse(lines(r.out).at(1))["id3v2"]["result"], 0);
+    r = zubmp3("untag --v2 --json a.mp3");  // nothing to remove: an answer, not an error
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(nlohmann::json::parse(r.out)["id3v2"]["result"], 2);
+}
+
+TEST_F(Tags, FieldValuesAreChecked) {
+    const fs::path file = mp3("song.mp3");
+    const auto before = read_file(file);
+    for (const char* args : {"tag-v1 song.mp3 --year 99", "tag-v2 song.mp3 --year 2024-05", "tag-v2 song.mp3 --track A1",
+                             "tag-v2 song.mp3 --track 3/", "tag-v1 song.mp3 --track 256/300"}) {
+        const Outcome r = zubmp3(args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.err.find("Run 'zubmp3 tag-v"), std::string::npos) << args << r.err;
+    }
+    EXPECT_EQ(read_file(file), before);
+
+    ASSERT_EQ(zubmp3("tag-v1 song.mp3 --track 7/12 --year 1999").status, 0);
+    ASSERT_EQ(zubmp3("tag-v2 song.mp3 --track 7/12 --genre 17 --year 1999").status, 0);
+    auto json = tags(file);
+    EXPECT_EQ(json["id3v1"]["track"], 7);
+    EXPECT_EQ(json["id3v2"]["track"], "7/12");
+    EXPECT_EQ(json["id3v2"]["genre"], "Rock");  // a number of the list becomes its name
+    ASSERT_EQ(zubmp3("tag-v2 song.mp3 --year ''").status, 0);  // an empty value empties the field
+    EXPECT_EQ(tags(file)["id3v2"]["year"], "");
+}
+
+TEST_F(Tags, FilesWithoutMpegAudioAreNotTaggedUnlessForced) {
+    const fs::path input = wav("song.wav", 1);
+    const auto before = read_file(input);
+    for (const char* command : {"tag-v1", "tag-v2"}) {
+        const Outcome r = zubmp3(std::string(command) + " song.wav --title T");
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_EQ(r.err, "zubmp3: song.wav: not an MP3 file (no MPEG audio frame after its tags); "
+                         "--force writes the tag anyway\n");
+    }
+    EXPECT_EQ(read_file(input), before);
+    ASSERT_EQ(zubmp3("tag-v2 song.wav --title T --force").status, 0);
+    EXPECT_EQ(tags(input)["id3v2"]["title"], "T");
+}
+
 // ---- genres, about ----
 
 TEST_F(App, GenresListNumberAndName) {
