@@ -5,22 +5,25 @@
 
 #include "control_text.h"
 #include "file_problem.h"
+#include "zubmp3/engine_results.h"
 
 namespace zubmp3::app {
 namespace {
 
-// Why the control could not use the input (5, 102, 103).
+// Why the control could not use the input (its check 5, or the job's
+// refusal to read it).
 std::string input_reason(Long number, const EncodeRequest& request, const InputProbe& probe) {
     if (const auto problem = file_problem(request.input, FileNeed::read)) return *problem;
     if (!probe.why.empty()) return probe.why;
-    return number == 102 ? "not a WAV file the encoder takes" : "cannot be read";
+    return number == kJobInvalidWav ? "not a WAV file the encoder takes" : "cannot be read";
 }
 
 }  // namespace
 
 std::string encode_failure(Long number, const EncodeRequest& request, const InputProbe& probe) {
     // Which file each number is about, and its reason in words; a null
-    // reason is asked of the file itself.
+    // reason is asked of the file itself. 2 to 12 are the control's own
+    // checks of its arguments, the rest the statuses of a finished job.
     enum class About { input, output, none };
     struct Row {
         Long number;
@@ -34,19 +37,19 @@ std::string encode_failure(Long number, const EncodeRequest& request, const Inpu
         {5, About::input, nullptr},
         {9, About::input, "another encoding is running in this process"},
         {12, About::none, "the priority must be 1, 2 or 3"},
-        {101, About::input, "the encoder library could not be loaded"},
-        {102, About::input, nullptr},
-        {103, About::input, nullptr},
-        {104, About::output, "cannot be created"},
-        {105, About::input, "the encoder refused these settings"},
-        {106, About::input, "the encoder failed"},
-        {107, About::output, "could not be written whole (is the device full?)"},
-        {108, About::none, "the bitrate is not one the encoder takes"},
-        {109, About::none, "the quality is not one the encoder takes"},
-        {110, About::output, "names a folder, not a file"},
-        {111, About::output, "its folder cannot be created or written to"},
-        {112, About::input, nullptr},
-        {120, About::none, "the stereo mode is not one the encoder takes"},
+        {kJobEncoderUnavailable, About::input, "the encoder library could not be loaded"},
+        {kJobInvalidWav, About::input, nullptr},
+        {kJobCannotOpenWav, About::input, nullptr},
+        {kJobCannotCreateMp3, About::output, "cannot be created"},
+        {kJobStreamRefused, About::input, "the encoder refused these settings"},
+        {kJobEncoderFailed, About::input, "the encoder failed"},
+        {kJobWriteError, About::output, "could not be written whole (is the device full?)"},
+        {kJobInvalidBitrate, About::none, "the bitrate is not one the encoder takes"},
+        {kJobInvalidQuality, About::none, "the quality is not one the encoder takes"},
+        {kJobFileNameMissing, About::output, "names a folder, not a file"},
+        {kJobCannotCreateFolder, About::output, "its folder cannot be created or written to"},
+        {kJobCancelled, About::input, nullptr},
+        {kJobInvalidStereoMode, About::none, "the stereo mode is not one the encoder takes"},
     };
     const auto row = std::find_if(std::begin(kRows), std::end(kRows), [&](const Row& r) { return r.number == number; });
     if (row == std::end(kRows)) return request.input + ": unexpected error " + std::to_string(number);
@@ -55,7 +58,7 @@ std::string encode_failure(Long number, const EncodeRequest& request, const Inpu
         const auto problem = file_problem(request.output, FileNeed::create);
         return request.output + ": " + row->reason + (problem ? " (" + *problem + ")" : "");
     }
-    if (number == 112) return request.input + ": cancelled; " + request.output + " holds the part encoded";
+    if (number == kJobCancelled) return request.input + ": cancelled; " + request.output + " holds the part encoded";
     return request.input + ": " + (row->reason ? row->reason : input_reason(number, request, probe));
 }
 
