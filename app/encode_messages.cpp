@@ -62,4 +62,15 @@ std::string encode_failure(Long number, const EncodeRequest& request, const Inpu
     return request.input + ": " + (row->reason ? row->reason : input_reason(number, request, probe));
 }
 
+nlohmann::json encode_report(const std::string& input, const std::string& output, std::optional<Long> result,
+                             const std::string& error, bool kept) {
+    std::string words = error;
+    if (words.rfind("zubmp3: ", 0) == 0) words.erase(0, 8);
+    if (words.rfind(input + ": ", 0) == 0) words.erase(0, input.size() + 2);
+    nlohmann::json report = {{"file", input}, {"output", output}, {"result", nullptr}, {"error", nullptr}, {"kept", kept}};
+    if (result) report["result"] = *result;
+    if (!words.empty()) report["error"] = words;
+    return report;
+}
+
 }  // namespace zubmp3::app

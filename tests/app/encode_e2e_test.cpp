@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <map>
 
 #include "app_fixture.h"
 
@@ -275,6 +276,33 @@ TEST_F(Encode, NoClobberKeepsExistingOutputsAndFailuresAreCounted) {
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("a.wav and sub/a.wav would both be encoded to out/a.mp3"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+TEST_F(Encode, JsonReportsEachFileWithTheControlsNumberAndTheReason) {
+    sox_input("a.wav", "-b 16", 44100, 0.5);
+    make("sox -n -r 44100 -c 4 -b 16 four.wav synth 0.5 sine 440");
+    Outcome r = encode("a.wav a.mp3 --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(nlohmann::json::parse(r.out),
+              nlohmann::json::parse(R"({"file":"a.wav","output":"a.mp3","result":0,"error":null,"kept":false})"));
+
+    r = encode("a.wav missing.wav four.wav -o out -j 2 --json");
+    EXPECT_EQ(r.status, 12);
+    std::map<std::string, nlohmann::json> reports;
+    for (const auto& line : lines(r.out)) {
+        const auto report = nlohmann::json::parse(line);
+        reports[report["file"]] = report;
+    }
+    ASSERT_EQ(reports.size(), 3u) << r.out;
+    EXPECT_EQ(reports["a.wav"]["result"], 0);
+    EXPECT_EQ(reports["missing.wav"]["result"], 5);  // the control's check
+    EXPECT_EQ(reports["missing.wav"]["error"], "not found");
+    EXPECT_TRUE(reports["four.wav"]["result"].is_null());  // refused before the control was asked
+    EXPECT_EQ(reports["four.wav"]["error"], "4 channels; only mono and stereo can be encoded");
+
+    r = encode("a.wav -o out -n --json");
+    EXPECT_EQ(nlohmann::json::parse(r.out)["kept"], true);
+    EXPECT_EQ(encode("a.wav a.mp3 --json --events").status, 2);
 }
 
 TEST_F(Encode, CtrlCDuringABatchCancelsEveryJobAndStartsNoMore) {
