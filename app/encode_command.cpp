@@ -98,7 +98,7 @@ bool convert_input(const EncodeRequest& request, const std::string& host_input, 
 // One job of the control: its events to the display, steered until it ends.
 class ControlJob {
 public:
-    ControlJob(Display& display) : display_(display) {
+    explicit ControlJob(Display& display) : display_(display) {
         events_.on_error_code = [this](Long number, const Text& description) {
             error_ = number;
             display_.event("ErrorCode " + std::to_string(number) + ' ' + to_utf8(description));
