@@ -362,73 +362,92 @@ int run_tag_write(const TagWriteOptions& options) {
     });
 }
 
-int run_tags(const TagReadOptions& options) {
-    const bool both = !options.v1 && !options.v2;
-    return for_each_file(options.files, [&](const std::string& file) {
-        const Text path = control_path(file);
-        ZUBEncode control;
-        EventHandlers events;
-        control.set_events(&events);
-        // Reads change nothing, so the control is asked even when the file
-        // has a problem: its results stay in the JSON.
-        const auto problem = file_problem(file, FileNeed::read);
-        std::optional<TagV1> v1;
-        std::optional<TagV2> v2;
-        if (options.v1 || both) v1 = read_v1(control, path);
-        if (options.v2 || both) v2 = read_v2(control, path);
-        const auto names = genre_names(control, events);
+namespace {
 
-        if (options.json) {
-            nlohmann::json out = tags_json(v1, v2, names);
-            out["file"] = file;
-            out["error"] = problem ? nlohmann::json(*problem) : nlohmann::json();
-            std::cout << out.dump() << '\n';
-        } else {
-            if (options.files.size() > 1) std::cout << (&file == &options.files.front() ? "" : "\n") << file << ":\n";
-            std::cout << tags_table(v1, v2, names) << std::flush;
-        }
-        // A tag that is not there is an answer; a file that cannot be read is not.
-        if (problem) {
-            complain(file + ": " + *problem);
-            return static_cast<int>(kControlError);
-        }
-        int status = kSuccess;  // one message per tag that could not be read
-        if (v1 && v1->result != kV1ReadOk && v1->result != kV1ReadNoTag) {
-            complain(file + ": ID3v1 tag not read: " + tag_result_words(TagCommand::read_v1, v1->result));
-            status = kControlError;
-        }
-        if (v2 && v2->result != kReadOk && v2->result != kReadNoTag) {
-            complain(file + ": ID3v2 tag not read: " + tag_result_words(TagCommand::read_v2, v2->result));
-            status = kControlError;
-        }
-        return status;
-    });
+// What went wrong in reading a file's tags: a file problem says it all; a
+// tag that is not there is an answer, not a failure.
+FileReport read_report(const std::string& file, const std::optional<std::string>& problem,
+                       const std::optional<TagV1>& v1, const std::optional<TagV2>& v2) {
+    FileReport report;
+    report.file = file;
+    report.error = problem.value_or("");
+    if (problem) return report;
+    if (v1) {
+        const bool answered = v1->result == kV1ReadOk || v1->result == kV1ReadNoTag;
+        report.v1 = TagAnswer{v1->result, answered ? "" : tag_result_words(TagCommand::read_v1, v1->result)};
+    }
+    if (v2) {
+        const bool answered = v2->result == kReadOk || v2->result == kReadNoTag;
+        report.v2 = TagAnswer{v2->result, answered ? "" : tag_result_words(TagCommand::read_v2, v2->result)};
+    }
+    return report;
+}
+
+int print_tags(const std::string& file, const TagReadOptions& options) {
+    const bool both = !options.v1 && !options.v2;
+    const Text path = control_path(file);
+    ZUBEncode control;
+    EventHandlers events;
+    control.set_events(&events);
+    // Reads change nothing, so the control is asked even about a file with
+    // a problem: its results stay in the JSON.
+    const auto problem = file_problem(file, FileNeed::read);
+    std::optional<TagV1> v1;
+    std::optional<TagV2> v2;
+    if (options.v1 || both) v1 = read_v1(control, path);
+    if (options.v2 || both) v2 = read_v2(control, path);
+    const auto names = genre_names(control, events);
+
+    if (options.json) {
+        nlohmann::json out = tags_json(v1, v2, names);
+        out["file"] = file;
+        out["error"] = problem ? nlohmann::json(*problem) : nlohmann::json();
+        std::cout << out.dump() << '\n';
+    } else {
+        if (options.files.size() > 1) std::cout << (&file == &options.files.front() ? "" : "\n") << file << ":\n";
+        std::cout << tags_table(v1, v2, names);
+    }
+    std::cout << std::flush;
+    const FileReport report = read_report(file, problem, v1, v2);
+    report.complain_once("not read");
+    return report.failed() ? kControlError : kSuccess;
+}
+
+// Removing a tag that is not there leaves the file as asked: not an error.
+FileReport remove_tags(const std::string& file, const UntagOptions& options) {
+    const bool both = !options.v1 && !options.v2;
+    FileReport report;
+    report.file = file;
+    if (const auto problem = file_problem(file, FileNeed::write)) {
+        report.error = *problem;
+        return report;
+    }
+    const Text path = control_path(file);
+    ZUBEncode control;
+    if (options.v1 || both) {
+        const Long result = control.Remove_ID3V1_tag(path);
+        const bool done = result == kV1RemoveOk || result == kV1RemoveNoTag;
+        report.v1 = TagAnswer{result, done ? "" : tag_result_words(TagCommand::remove_v1, result)};
+        if (result == kV1RemoveNoTag && !options.json) complain(file + ": no ID3v1 tag to remove");
+    }
+    if (options.v2 || both) {
+        const Long result = control.Remove_ID3V2_tag(path);
+        const bool done = result == kRemoveOk || result == kRemoveNoTag;
+        report.v2 = TagAnswer{result, done ? "" : tag_result_words(TagCommand::remove_v2, result)};
+        if (result == kRemoveNoTag && !options.json) complain(file + ": no ID3v2 tag to remove");
+    }
+    return report;
+}
+
+}  // namespace
+
+int run_tags(const TagReadOptions& options) {
+    return for_each_file(options.files, [&](const std::string& file) { return print_tags(file, options); });
 }
 
 int run_untag(const UntagOptions& options) {
-    const bool both = !options.v1 && !options.v2;
     return for_each_file(options.files, [&](const std::string& file) {
-        FileReport report;
-        report.file = file;
-        if (const auto problem = file_problem(file, FileNeed::write)) {
-            report.error = *problem;
-        } else {
-            const Text path = control_path(file);
-            ZUBEncode control;
-            // Removing a tag that is not there leaves the file as asked: not an error.
-            if (options.v1 || both) {
-                const Long result = control.Remove_ID3V1_tag(path);
-                const bool done = result == kV1RemoveOk || result == kV1RemoveNoTag;
-                report.v1 = TagAnswer{result, done ? "" : tag_result_words(TagCommand::remove_v1, result)};
-                if (result == kV1RemoveNoTag && !options.json) complain(file + ": no ID3v1 tag to remove");
-            }
-            if (options.v2 || both) {
-                const Long result = control.Remove_ID3V2_tag(path);
-                const bool done = result == kRemoveOk || result == kRemoveNoTag;
-                report.v2 = TagAnswer{result, done ? "" : tag_result_words(TagCommand::remove_v2, result)};
-                if (result == kRemoveNoTag && !options.json) complain(file + ": no ID3v2 tag to remove");
-            }
-        }
+        const FileReport report = remove_tags(file, options);
         report.complain_once("not removed");
         if (options.json) std::cout << report.json().dump() << '\n' << std::flush;
         return report.failed() ? kControlError : kSuccess;
