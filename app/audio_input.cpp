@@ -46,6 +46,24 @@ bool data_chunk_reached(const std::vector<uint8_t>& head) {
 
 void add(std::string& list, const std::string& item) { list += (list.empty() ? "" : ", ") + item; }
 
+bool is_accepted_rate(uint32_t rate) {
+    return std::find(kEncoderRates.begin(), kEncoderRates.end(), static_cast<int>(rate)) != kEncoderRates.end();
+}
+
+// What the control refuses in a format chunk body: 0 format tag, 2
+// channels, 4 sample rate, 8 byte rate, 12 block align, 14 bits per sample.
+std::string format_refusals(const uint8_t* fmt) {
+    const uint32_t tag = u16_le(fmt), channels = u16_le(fmt + 2), rate = u32_le(fmt + 4), bits = u16_le(fmt + 14);
+    std::string refusals;
+    if (tag == 3) add(refusals, "floating-point samples");
+    else if (tag == 0xFFFE) add(refusals, "extensible format");
+    else if (tag != 1) add(refusals, "compressed samples (format " + std::to_string(tag) + ")");
+    if (bits != 16 && tag != 3) add(refusals, std::to_string(bits) + "-bit samples");
+    if (channels != 1 && channels != 2) add(refusals, std::to_string(channels) + " channels");
+    if (!is_accepted_rate(rate)) add(refusals, std::to_string(rate) + " Hz");
+    return refusals;
+}
+
 // A libsndfile handle closed with its owner.
 struct SndfileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
@@ -171,7 +189,7 @@ private:
 
 }  // namespace
 
-bool is_encoder_rate(int rate) { return std::find(kEncoderRates.begin(), kEncoderRates.end(), rate) != kEncoderRates.end(); }
+bool is_encoder_rate(int rate) { return rate > 0 && is_accepted_rate(static_cast<uint32_t>(rate)); }
 
 int encoder_rate_for(int rate) {
     for (const int accepted : kEncoderRates)
@@ -180,25 +198,16 @@ int encoder_rate_for(int rate) {
 }
 
 std::string header_refusals(const std::vector<uint8_t>& head, bool& riff_wave) {
-    // 0 "RIFF", 4 size, 8 "WAVE", 12 "fmt ", 16 its size; the fmt body from
-    // 20: 0 format tag, 2 channels, 4 sample rate, 8 byte rate, 12 block
-    // align, 14 bits per sample. The control reads these offsets as they stand.
+    // 0 "RIFF", 4 size, 8 "WAVE", 12 "fmt ", 16 its size, 20 its body. The
+    // control reads the body at these offsets whatever chunk stands there.
     riff_wave = head.size() >= 12 && std::memcmp(head.data(), "RIFF", 4) == 0 &&
                 std::memcmp(head.data() + 8, "WAVE", 4) == 0;
     if (!riff_wave) return "not a WAV file";
-    if (head.size() < 36 || std::memcmp(head.data() + 12, "fmt ", 4) != 0 || u32_le(head.data() + 16) < 16)
+    if (head.size() < 36) return "cut short in its header";
+    if (std::memcmp(head.data() + 12, "fmt ", 4) != 0 || u32_le(head.data() + 16) < 16)
         return "chunks before the format chunk";
-    std::string refusals;
-    const uint32_t tag = u16_le(head.data() + 20);
-    const uint32_t channels = u16_le(head.data() + 22), rate = u32_le(head.data() + 24);
-    const uint32_t bits = u16_le(head.data() + 34);
-    if (tag == 3) add(refusals, "floating-point samples");
-    else if (tag == 0xFFFE) add(refusals, "extensible format");
-    else if (tag != 1) add(refusals, "compressed samples (format " + std::to_string(tag) + ")");
-    if (bits != 16 && tag != 3) add(refusals, std::to_string(bits) + "-bit samples");
-    if (channels != 1 && channels != 2) add(refusals, std::to_string(channels) + " channels");
-    if (!is_encoder_rate(static_cast<int>(rate))) add(refusals, std::to_string(rate) + " Hz");
-    if (refusals.empty() && !data_chunk_reached(head)) add(refusals, "no data chunk found");
+    std::string refusals = format_refusals(head.data() + 20);
+    if (refusals.empty() && !data_chunk_reached(head)) refusals = "no data chunk found";
     return refusals;
 }
 

@@ -10,6 +10,7 @@
 #include "commands.h"
 #include "control_events.h"
 #include "encode_messages.h"
+#include "library_hint.h"
 #include "progress_bar.h"
 #include "steering.h"
 
@@ -24,6 +25,8 @@ struct Running {
     std::unique_ptr<ChildProcess> child;
     bool converts = false;
     int convert_percent = 0, encode_percent = 0;
+    std::optional<Long> result;  // the child's ErrorCode
+    std::string error;           // its first message
 
     double done() const {
         const double encoded = encode_percent / 100.0;
@@ -55,7 +58,7 @@ public:
     }
 
     int run() {
-        while (next_ < jobs_.size() || !running_.empty()) {
+        while ((!stopped_ && next_ < jobs_.size()) || !running_.empty()) {
             start_jobs();
             std::vector<int> descriptors;
             for (const Running& r : running_)
@@ -79,6 +82,7 @@ private:
             std::error_code ignored;
             if (options_.no_clobber && out && std::filesystem::exists(*out, ignored)) {
                 message("zubmp3: " + job.output + ": exists; kept (--no-clobber)");
+                if (options_.json) report(encode_report(job.input, job.output, std::nullopt, "", true));
                 finished_one(index, true);
                 continue;
             }
@@ -123,8 +127,12 @@ private:
             relay(r, line);
             if (const auto p = figure(line, "Convert")) r.converts = true, r.convert_percent = *p;
             if (const auto p = figure(line, "Progress")) r.encode_percent = std::clamp(*p, 0, 100);
+            if (const auto n = figure(line, "ErrorCode")) r.result = *n;
         }
-        for (const std::string& line : r.child->take_error_lines()) message(line);
+        for (const std::string& line : r.child->take_error_lines()) {
+            message(line);
+            if (r.error.empty()) r.error = line;
+        }
         shares_[r.job].done = r.done();
     }
 
@@ -137,15 +145,29 @@ private:
                 continue;
             }
             if (*status == kAutomationError) automation_ = stopped_ = true;  // no job can run
-            bool success = *status == kSuccess;
-            if (success && options_.after_success) {
-                if (bar_) bar_->clear();
-                success = options_.after_success(jobs_[it->job].output) == kSuccess;
-            }
+            const bool success = *status == kSuccess && tagged(*it);
+            if (options_.json) report(encode_report(jobs_[it->job].input, jobs_[it->job].output, it->result, it->error));
             finished_one(it->job, success);
             it = running_.erase(it);
         }
     }
+
+    // The tags of a finished job, written by this process.
+    bool tagged(Running& r) {
+        if (!options_.after_success) return true;
+        if (bar_) bar_->clear();
+        try {
+            if (options_.after_success(jobs_[r.job].output) == kSuccess) return true;
+        } catch (const AutomationError& e) {
+            message("zubmp3: automation error " + std::to_string(e.number()) + ": " + to_utf8(e.description()));
+            if (const auto hint = library_hint(e.number())) message("zubmp3: " + *hint);
+            automation_ = stopped_ = true;
+        }
+        r.error = "the MP3 is made, but its tags were not written";
+        return false;
+    }
+
+    void report(const nlohmann::json& line) const { std::cout << line.dump() << std::endl; }
 
     void finished_one(size_t job, bool success) {
         ++done_;

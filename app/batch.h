@@ -18,6 +18,7 @@ struct BatchJob {
 struct BatchOptions {
     int jobs = 1;                            // children at once
     bool events = false;
+    bool json = false;                       // one JSON object per file on standard output
     bool stdin_keys = false;
     bool no_clobber = false;
     std::vector<std::string> child_options;  // encode options every child gets (bitrate, mode, ...)

@@ -26,8 +26,8 @@ namespace fs = std::filesystem;
 
 // Options that shape the batch itself; every other option given is passed
 // on to each child.
-const std::set<std::string> kBatchOnly = {"--output-dir", "--jobs", "--no-clobber", "--events", "--stdin-keys",
-                                          "--help"};
+const std::set<std::string> kBatchOnly = {"--output-dir", "--jobs", "--no-clobber", "--events", "--json",
+                                          "--stdin-keys", "--help"};
 
 struct EncodeCommandState {
     std::vector<std::string> paths;
@@ -99,6 +99,7 @@ int run(const CLI::App& command, EncodeCommandState& state) {
     BatchOptions options;
     options.jobs = state.jobs;
     options.events = state.request.events;
+    options.json = state.request.json;
     options.stdin_keys = state.request.stdin_keys;
     options.no_clobber = state.request.no_clobber;
     options.child_options = child_options(command, state.tag_options);
@@ -134,9 +135,13 @@ void add_run_options(CLI::App& command, EncodeCommandState& state) {
     command.add_option("-j,--jobs", state.jobs, "Files encoded at once (default: the number of cores)")
         ->check(CLI::PositiveNumber);
     command.add_flag("-n,--no-clobber", state.request.no_clobber, "Keep existing MP3s; skip their inputs");
-    command.add_flag("--events", state.request.events,
-                     "Print the control's events on standard output instead of a progress bar\n"
-                     "(several files: each line starts with its input and a tab)");
+    auto* events = command.add_flag("--events", state.request.events,
+                                    "Print the control's events on standard output instead of a progress bar\n"
+                                    "(several files: each line starts with its input and a tab)");
+    command.add_flag("--json", state.request.json,
+                     "Print one JSON object per file on standard output: file, output, result (the control's\n"
+                     "number), error (in words), kept")
+        ->excludes(events);
     command.add_flag("--stdin-keys", state.request.stdin_keys,
                      "Read p (pause), r (resume) and c (cancel) from standard input even when it is not a terminal");
 }

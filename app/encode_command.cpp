@@ -30,6 +30,7 @@ constexpr auto kPollPeriod = std::chrono::milliseconds(50);
 struct Display {
     bool events = false;
     std::optional<ProgressLine> bar;
+    std::string first_message;  // for --json
 
     void event(const std::string& line) const {
         if (events) std::cout << line << std::endl;
@@ -37,6 +38,7 @@ struct Display {
     void message(const std::string& text) {
         if (bar) bar->clear();
         complain(text);
+        if (first_message.empty()) first_message = text;
     }
 };
 
@@ -113,7 +115,7 @@ public:
     }
 
     // The control's answer: 0 after success, its error number otherwise.
-    Long run(const Text& input, const Text& output, const EncodeSettings& s, Steering& steering) {
+    Long run_job(const Text& input, const Text& output, const EncodeSettings& s, Steering& steering) {
         if (s.priority) {
             control_.SelectProcessPriority(*s.priority);
             if (error_) return *error_;
@@ -180,17 +182,14 @@ bool output_kept(const EncodeRequest& request) {
     return true;
 }
 
-}  // namespace
-
-int run_encode(const EncodeRequest& request) {
+// The session after the no-clobber check: its exit status; the control's
+// answer in `result` when it was asked.
+int encode_session(const EncodeRequest& request, Display& display, std::optional<Long>& result) {
     const Text output = control_path(request.output);
     const Text user_input = control_path(request.input);
-    if (output_kept(request)) return kSuccess;
-
     Steering steering(request.events, request.stdin_keys);
     const auto host_input = host_path(request.input);
     const InputProbe probe = host_input ? probe_input(*host_input) : InputProbe{};
-    Display display{request.events, std::nullopt};
     if (!request.events && platform::is_terminal(platform::StdStream::error))
         display.bar.emplace(probe.seconds(), steering.raw_terminal());
 
@@ -200,14 +199,33 @@ int run_encode(const EncodeRequest& request) {
         if (display.bar) display.bar->finish(false);
         return failure_status(steering);
     }
-    const Long result = ControlJob(display).run(*input == request.input ? user_input : control_path(*input), output,
-                                                request.settings, steering);
+    result = ControlJob(display).run_job(*input == request.input ? user_input : control_path(*input), output,
+                                         request.settings, steering);
     if (display.bar) display.bar->finish(result == 0);
     if (result != 0) {
-        display.message(encode_failure(result, request, probe));
+        display.message(encode_failure(*result, request, probe));
         return failure_status(steering);
     }
-    return request.after_success ? request.after_success(request.output) : kSuccess;
+    if (!request.after_success || request.after_success(request.output) == kSuccess) return kSuccess;
+    display.first_message = "the MP3 is made, but its tags were not written";
+    return kControlError;
+}
+
+}  // namespace
+
+int run_encode(const EncodeRequest& request) {
+    control_path(request.input);  // a path the control cannot name is a usage error before anything runs
+    control_path(request.output);
+    if (output_kept(request)) {
+        if (request.json) std::cout << encode_report(request.input, request.output, std::nullopt, "", true).dump() << std::endl;
+        return kSuccess;
+    }
+    Display display{request.events, std::nullopt, {}};
+    std::optional<Long> result;
+    const int status = encode_session(request, display, result);
+    if (request.json)
+        std::cout << encode_report(request.input, request.output, result, display.first_message).dump() << std::endl;
+    return status;
 }
 
 }  // namespace zubmp3::app

@@ -28,6 +28,7 @@ struct EncodeRequest {
     std::string input, output;  // command-line paths
     EncodeSettings settings;
     bool events = false;        // the control's events on standard output instead of a bar
+    bool json = false;          // a JSON object of the outcome on standard output
     bool stdin_keys = false;    // p, r, c read from standard input whatever it is
     bool no_clobber = false;    // an existing output is kept and the input skipped
     // Run on the finished MP3 (tags given with the command); answers an exit status.
