@@ -65,6 +65,48 @@ std::optional<size_t> mpeg_frame_length(const uint8_t* h) {
     return static_cast<size_t>(factor * bitrate / rate + padding);
 }
 
+namespace {
+
+// Where the audio starts: after the ID3v2 tags at the start of the file
+// (their sizes checked against the file, their bodies never read); nullopt
+// when they reach the end.
+std::optional<uint64_t> audio_start(std::ifstream& file, uint64_t size) {
+    uint64_t start = 0;
+    for (int i = 0; i < kMaxTags; ++i) {
+        const auto header = read_at(file, start, 10);
+        const size_t tag = header.size() == 10 ? id3v2_size(header.data()) : 0;
+        if (tag == 0) break;
+        start += tag;
+        if (start >= size) return std::nullopt;
+    }
+    return start;
+}
+
+// Where the audio ends: at the file's end or at an ID3v1 record.
+uint64_t audio_end(std::ifstream& file, uint64_t start, uint64_t size) {
+    if (size < start + 128) return size;
+    const auto v1 = read_at(file, size - 128, 3);
+    return v1.size() == 3 && v1[0] == 'T' && v1[1] == 'A' && v1[2] == 'G' ? size - 128 : size;
+}
+
+// A frame in `bytes` (read at `start`) whose successor starts where it
+// ends, or which ends the audio at `end`.
+bool holds_frames(const std::vector<uint8_t>& bytes, uint64_t start, uint64_t end) {
+    const uint64_t window_end = start + bytes.size();
+    for (size_t i = 0; i + 4 <= bytes.size() && i < kWindow; ++i) {
+        const auto length = mpeg_frame_length(&bytes[i]);
+        if (!length) continue;
+        const uint64_t next = start + i + *length;
+        if (next == end) return true;
+        if (next + 4 > window_end || next + 4 > end) continue;
+        const uint8_t* following = &bytes[static_cast<size_t>(next - start)];
+        if (mpeg_frame_length(following) && same_stream(&bytes[i], following)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool has_mpeg_audio(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;
@@ -72,38 +114,9 @@ bool has_mpeg_audio(const std::string& path) {
     const auto end = file.tellg();
     if (end <= 0) return false;
     const uint64_t size = static_cast<uint64_t>(end);
-
-    // Skip the ID3v2 tags at the start; their sizes are checked against the file.
-    uint64_t start = 0;
-    for (int i = 0; i < kMaxTags; ++i) {
-        const auto header = read_at(file, start, 10);
-        const size_t tag = header.size() == 10 ? id3v2_size(header.data()) : 0;
-        if (tag == 0) break;
-        start += tag;
-        if (start >= size) return false;
-    }
-
-    // The audio ends at the file's end or at an ID3v1 record.
-    uint64_t audio_end = size;
-    if (size >= start + 128) {
-        const auto v1 = read_at(file, size - 128, 3);
-        if (v1.size() == 3 && v1[0] == 'T' && v1[1] == 'A' && v1[2] == 'G') audio_end = size - 128;
-    }
-    const auto bytes = read_at(file, start, kWindow + kLongestFrame);
-    const uint64_t window_end = start + bytes.size();
-
-    // A frame whose successor starts where it ends, or which ends the audio.
-    for (size_t i = 0; i + 4 <= bytes.size() && i < kWindow; ++i) {
-        const auto length = mpeg_frame_length(&bytes[i]);
-        if (!length) continue;
-        const uint64_t next = start + i + *length;
-        if (next == audio_end) return true;
-        if (next + 4 <= window_end && next + 4 <= audio_end) {
-            const uint8_t* following = &bytes[static_cast<size_t>(next - start)];
-            if (mpeg_frame_length(following) && same_stream(&bytes[i], following)) return true;
-        }
-    }
-    return false;
+    const auto start = audio_start(file, size);
+    if (!start) return false;
+    return holds_frames(read_at(file, *start, kWindow + kLongestFrame), *start, audio_end(file, *start, size));
 }
 
 }  // namespace zubmp3::app

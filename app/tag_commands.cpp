@@ -143,6 +143,14 @@ std::string v2_genre(const std::string& given, const std::vector<std::string>& n
     return number >= 0 && static_cast<size_t>(number) < names.size() ? names[static_cast<size_t>(number)] : given;
 }
 
+// How many characters the ID3v1 tag keeps of the field `name`; 0 when it
+// has no such field.
+size_t v1_width(const std::string& name, bool short_comment) {
+    for (const auto& field : kTagV1Texts)
+        if (option_name(field.slot) == name) return name == "comment" && short_comment ? 28 : field.max_bytes;
+    return 0;
+}
+
 // Warns, once per command, about what the tags will not keep as typed.
 void warn_about_texts(const TagEdits& edits) {
     const auto track = edits.values.find("track");
@@ -151,13 +159,9 @@ void warn_about_texts(const TagEdits& edits) {
         const Text text = to_text(value);
         if (!fits_latin1(text))
             complain("warning: --" + name + " has characters outside Latin-1; they are stored as '?'");
-        if (!writes_v1(edits.tag)) continue;
-        for (const auto& field : kTagV1Texts) {
-            if (option_name(field.slot) != name) continue;
-            const size_t width = name == "comment" && short_comment ? 28 : static_cast<size_t>(field.max_bytes);
-            if (text.size() > width)
-                complain("warning: --" + name + " is cut to " + std::to_string(width) + " characters in the ID3v1 tag");
-        }
+        const size_t width = writes_v1(edits.tag) ? v1_width(name, short_comment) : 0;
+        if (width != 0 && text.size() > width)
+            complain("warning: --" + name + " is cut to " + std::to_string(width) + " characters in the ID3v1 tag");
     }
 }
 
@@ -278,27 +282,35 @@ void FileReport::complain_once(const char* done) const {
 
 // ---- the edits ----
 
+namespace {
+
+void add_field_option(CLI::App& command, TagEdits& edits, const EditField& field, TagChoice offered) {
+    const std::string name = option_name(field.slot);
+    auto* option = command.add_option_function<std::string>(
+        "--" + name, [&edits, name](const std::string& value) { edits.values[name] = value; },
+        option_help(field, offered));
+    if (field.slot == kYear) option->check(kYearCheck);
+    if (field.slot == kTrack) option->check(kTrackCheck);
+}
+
+void add_tag_choice_option(CLI::App& command, TagEdits& edits) {
+    command
+        .add_option_function<std::string>(
+            "--tag",
+            [&edits](const std::string& value) {
+                edits.tag = value == "v1" ? TagChoice::v1 : value == "v2" ? TagChoice::v2 : TagChoice::both;
+            },
+            "Which tags the field options write (default both)")
+        ->transform(CLI::IsMember({"v1", "v2", "both"}, CLI::ignore_case));
+}
+
+}  // namespace
+
 void add_tag_edit_options(CLI::App& command, TagEdits& edits, TagChoice offered) {
     if (offered != TagChoice::both) edits.tag = offered;
-    for (const auto& field : kEditFields) {
-        if (offered == TagChoice::v1 && !field.v1) continue;
-        const std::string name = option_name(field.slot);
-        auto* option = command.add_option_function<std::string>(
-            "--" + name, [&edits, name](const std::string& value) { edits.values[name] = value; },
-            option_help(field, offered));
-        if (field.slot == kYear) option->check(kYearCheck);
-        if (field.slot == kTrack) option->check(kTrackCheck);
-    }
-    if (offered == TagChoice::both) {
-        command
-            .add_option_function<std::string>(
-                "--tag",
-                [&edits](const std::string& value) {
-                    edits.tag = value == "v1" ? TagChoice::v1 : value == "v2" ? TagChoice::v2 : TagChoice::both;
-                },
-                "Which tags the field options write (default both)")
-            ->transform(CLI::IsMember({"v1", "v2", "both"}, CLI::ignore_case));
-    }
+    for (const auto& field : kEditFields)
+        if (offered != TagChoice::v1 || field.v1) add_field_option(command, edits, field, offered);
+    if (offered == TagChoice::both) add_tag_choice_option(command, edits);
     command.parse_complete_callback([&edits] {
         if (edits.empty()) return;
         check_edits(edits);
@@ -362,73 +374,94 @@ int run_tag_write(const TagWriteOptions& options) {
     });
 }
 
-int run_tags(const TagReadOptions& options) {
-    const bool both = !options.v1 && !options.v2;
-    return for_each_file(options.files, [&](const std::string& file) {
-        const Text path = control_path(file);
-        ZUBEncode control;
-        EventHandlers events;
-        control.set_events(&events);
-        // Reads change nothing, so the control is asked even when the file
-        // has a problem: its results stay in the JSON.
-        const auto problem = file_problem(file, FileNeed::read);
-        std::optional<TagV1> v1;
-        std::optional<TagV2> v2;
-        if (options.v1 || both) v1 = read_v1(control, path);
-        if (options.v2 || both) v2 = read_v2(control, path);
-        const auto names = genre_names(control, events);
+namespace {
 
-        if (options.json) {
-            nlohmann::json out = tags_json(v1, v2, names);
-            out["file"] = file;
-            out["error"] = problem ? nlohmann::json(*problem) : nlohmann::json();
-            std::cout << out.dump() << '\n';
-        } else {
-            if (options.files.size() > 1) std::cout << (&file == &options.files.front() ? "" : "\n") << file << ":\n";
-            std::cout << tags_table(v1, v2, names) << std::flush;
-        }
-        // A tag that is not there is an answer; a file that cannot be read is not.
-        if (problem) {
-            complain(file + ": " + *problem);
-            return static_cast<int>(kControlError);
-        }
-        int status = kSuccess;  // one message per tag that could not be read
-        if (v1 && v1->result != kV1ReadOk && v1->result != kV1ReadNoTag) {
-            complain(file + ": ID3v1 tag not read: " + tag_result_words(TagCommand::read_v1, v1->result));
-            status = kControlError;
-        }
-        if (v2 && v2->result != kReadOk && v2->result != kReadNoTag) {
-            complain(file + ": ID3v2 tag not read: " + tag_result_words(TagCommand::read_v2, v2->result));
-            status = kControlError;
-        }
-        return status;
-    });
+// What went wrong in reading a file's tags: a file problem says it all; a
+// tag that is not there is an answer, not a failure.
+FileReport read_report(const std::string& file, const std::optional<std::string>& problem,
+                       const std::optional<TagV1>& v1, const std::optional<TagV2>& v2) {
+    FileReport report;
+    report.file = file;
+    report.error = problem.value_or("");
+    if (problem) return report;
+    if (v1) {
+        const bool answered = v1->result == kV1ReadOk || v1->result == kV1ReadNoTag;
+        report.v1 = TagAnswer{v1->result, answered ? "" : tag_result_words(TagCommand::read_v1, v1->result)};
+    }
+    if (v2) {
+        const bool answered = v2->result == kReadOk || v2->result == kReadNoTag;
+        report.v2 = TagAnswer{v2->result, answered ? "" : tag_result_words(TagCommand::read_v2, v2->result)};
+    }
+    return report;
+}
+
+int print_tags(const std::string& file, const TagReadOptions& options) {
+    const bool both = !options.v1 && !options.v2;
+    const Text path = control_path(file);
+    ZUBEncode control;
+    EventHandlers events;
+    control.set_events(&events);
+    // Reads change nothing, so the control is asked even about a file with
+    // a problem: its results stay in the JSON.
+    const auto problem = file_problem(file, FileNeed::read);
+    std::optional<TagV1> v1;
+    std::optional<TagV2> v2;
+    if (options.v1 || both) v1 = read_v1(control, path);
+    if (options.v2 || both) v2 = read_v2(control, path);
+    const auto names = genre_names(control, events);
+
+    if (options.json) {
+        nlohmann::json out = tags_json(v1, v2, names);
+        out["file"] = file;
+        out["error"] = problem ? nlohmann::json(*problem) : nlohmann::json();
+        std::cout << out.dump() << '\n';
+    } else {
+        if (options.files.size() > 1) std::cout << (&file == &options.files.front() ? "" : "\n") << file << ":\n";
+        std::cout << tags_table(v1, v2, names);
+    }
+    std::cout << std::flush;
+    const FileReport report = read_report(file, problem, v1, v2);
+    report.complain_once("not read");
+    return report.failed() ? kControlError : kSuccess;
+}
+
+// Removing a tag that is not there leaves the file as asked: not an error.
+TagAnswer removal(TagCommand command, Long result) {
+    const bool done = result == kV1RemoveOk || (command == TagCommand::remove_v1 ? result == kV1RemoveNoTag
+                                                                                  : result == kRemoveNoTag);
+    return TagAnswer{result, done ? "" : tag_result_words(command, result)};
+}
+
+FileReport remove_tags(const std::string& file, const UntagOptions& options) {
+    const bool both = !options.v1 && !options.v2;
+    FileReport report;
+    report.file = file;
+    if (const auto problem = file_problem(file, FileNeed::write)) {
+        report.error = *problem;
+        return report;
+    }
+    const Text path = control_path(file);
+    ZUBEncode control;
+    if (options.v1 || both) {
+        report.v1 = removal(TagCommand::remove_v1, control.Remove_ID3V1_tag(path));
+        if (report.v1->result == kV1RemoveNoTag && !options.json) complain(file + ": no ID3v1 tag to remove");
+    }
+    if (options.v2 || both) {
+        report.v2 = removal(TagCommand::remove_v2, control.Remove_ID3V2_tag(path));
+        if (report.v2->result == kRemoveNoTag && !options.json) complain(file + ": no ID3v2 tag to remove");
+    }
+    return report;
+}
+
+}  // namespace
+
+int run_tags(const TagReadOptions& options) {
+    return for_each_file(options.files, [&](const std::string& file) { return print_tags(file, options); });
 }
 
 int run_untag(const UntagOptions& options) {
-    const bool both = !options.v1 && !options.v2;
     return for_each_file(options.files, [&](const std::string& file) {
-        FileReport report;
-        report.file = file;
-        if (const auto problem = file_problem(file, FileNeed::write)) {
-            report.error = *problem;
-        } else {
-            const Text path = control_path(file);
-            ZUBEncode control;
-            // Removing a tag that is not there leaves the file as asked: not an error.
-            if (options.v1 || both) {
-                const Long result = control.Remove_ID3V1_tag(path);
-                const bool done = result == kV1RemoveOk || result == kV1RemoveNoTag;
-                report.v1 = TagAnswer{result, done ? "" : tag_result_words(TagCommand::remove_v1, result)};
-                if (result == kV1RemoveNoTag && !options.json) complain(file + ": no ID3v1 tag to remove");
-            }
-            if (options.v2 || both) {
-                const Long result = control.Remove_ID3V2_tag(path);
-                const bool done = result == kRemoveOk || result == kRemoveNoTag;
-                report.v2 = TagAnswer{result, done ? "" : tag_result_words(TagCommand::remove_v2, result)};
-                if (result == kRemoveNoTag && !options.json) complain(file + ": no ID3v2 tag to remove");
-            }
-        }
+        const FileReport report = remove_tags(file, options);
         report.complain_once("not removed");
         if (options.json) std::cout << report.json().dump() << '\n' << std::flush;
         return report.failed() ? kControlError : kSuccess;
