@@ -252,6 +252,20 @@ TEST_F(Encode, SeveralFilesOnTwoJobsWithTagsAndEventsThatNameTheirFile) {
     EXPECT_TRUE(tmp_is_empty());
 }
 
+TEST_F(Encode, OneProgressLineForSeveralFilesOnATerminal) {
+    ZUBMP3_REQUIRE_TOOL("script");
+    sox_input("a.wav", "-b 16", 44100, 1);
+    sox_input("b.wav", "-b 24", 96000, 1);
+    // script(1) runs the command on a pseudo-terminal.
+    const Outcome r = run("TMPDIR=" + q(tmp) + " script -qfec " +
+                          shell_quote(shell_quote(kZubmp3) + " encode a.wav b.wav -o out -j 2") + " /dev/null");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("] 100%"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("2/2 files"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("p pause  c cancel"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Progress"), std::string::npos) << r.out;  // the children's events stay inside
+}
+
 TEST_F(Encode, NoClobberKeepsExistingOutputsAndFailuresAreCounted) {
     sox_input("a.wav", "-b 16", 44100, 0.5);
     sox_input("b.wav", "-b 16", 44100, 0.5);
