@@ -93,7 +93,7 @@ TEST_F(App, CtrlCAndSigtermCancelCleanlyAndExitWith130And143) {
         fs::remove(dir / "out.mp3");
         const Outcome r = run("{ printf p; sleep 5; } | " + shell_quote(kZubmp3) +
                               " encode in.wav out.mp3 --events --stdin-keys & pid=$!; "
-                              "for i in $(seq 100); do [ -e out.mp3 ] && break; sleep 0.1; done; sleep 0.2; "
+                              "for i in $(seq 600); do [ -e out.mp3 ] && break; sleep 0.1; done; sleep 0.2; "
                               "kill -" + std::string(signal) + " $pid; wait $pid; echo \"exit $?\"");
         const auto events = lines(r.out);
         ASSERT_GE(events.size(), 4u) << r.out << r.err;

@@ -221,7 +221,7 @@ TEST_F(Encode, TemporaryCopyGoesOnEveryPath) {
     for (const char* signal : {"INT", "TERM"}) {
         r = run("printf p | TMPDIR=" + q(tmp) + " " + shell_quote(kZubmp3) +
                 " encode in.wav out.mp3 --events --stdin-keys >/dev/null & pid=$!; "
-                "for i in $(seq 100); do [ -n \"$(ls " + q(tmp) + ")\" ] && break; sleep 0.1; done; "
+                "for i in $(seq 600); do [ -n \"$(ls " + q(tmp) + ")\" ] && break; sleep 0.1; done; "
                 "kill -" + std::string(signal) + " $pid; wait $pid; echo $?");
         EXPECT_EQ(r.out, std::string(signal) == "INT" ? "130\n" : "143\n") << r.err;
         EXPECT_TRUE(tmp_is_empty()) << signal;
@@ -325,7 +325,7 @@ TEST_F(Encode, CtrlCDuringABatchCancelsEveryJobAndStartsNoMore) {
     // alone, once both running jobs have made their MP3s.
     const Outcome r = run("printf p | TMPDIR=" + q(tmp) + " " + shell_quote(kZubmp3) +
                           " encode a.wav b.wav c.wav d.wav -o out -j 2 --events --stdin-keys > events.txt & pid=$!; "
-                          "for i in $(seq 100); do [ -e out/a.mp3 ] && [ -e out/b.mp3 ] && break; sleep 0.1; done; "
+                          "for i in $(seq 600); do [ -e out/a.mp3 ] && [ -e out/b.mp3 ] && break; sleep 0.1; done; "
                           "sleep 0.5; kill -INT $pid; wait $pid; echo $?");
     EXPECT_EQ(r.out, "130\n") << r.err;
     const std::string events = slurp(dir / "events.txt");
