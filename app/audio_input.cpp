@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -213,6 +214,8 @@ std::string header_refusals(const std::vector<uint8_t>& head, bool& riff_wave) {
 
 InputProbe probe_input(const std::string& path) {
     InputProbe probe;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return probe;  // never wait on a FIFO: the control says what it is
     bool opened = false;
     const std::vector<uint8_t> head = read_head(path, opened);
     if (!opened) return probe;  // the control says what is wrong with the path

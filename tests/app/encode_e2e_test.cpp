@@ -197,6 +197,12 @@ TEST_F(Encode, MessagesNameTheFileAndTheReasonOnce) {
         EXPECT_EQ(r.err, message) << args;
         EXPECT_NE(r.out.find("ErrorCode "), std::string::npos) << args;  // the number stays in the events
     }
+    // A FIFO is not waited on.
+    make("mkfifo fifo.wav");
+    const Outcome fifo = run("timeout 60 " + shell_quote(kZubmp3) + " encode fifo.wav out.mp3");
+    EXPECT_EQ(fifo.status, 1);
+    EXPECT_EQ(fifo.err, "zubmp3: fifo.wav: is not a regular file\n");
+
     if (!running_as_root()) {
         sox_input("locked.wav", "-b 16", 44100, 0.5);
         fs::permissions(dir / "locked.wav", fs::perms::none);
