@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tag_commands.h"
 #include "zubmp3/host.h"
 
 namespace zubmp3::app {
@@ -17,46 +18,28 @@ enum ExitStatus : int {
     kAutomationError = 3,  // the control raised an automation error
 };
 
-struct EncodeOptions {
-    std::string input, output;
-    Long bitrate = 128;
-    std::string mode = "joint";
-    std::string quality = "normal";
-    bool vbr = false;
-    Long vbr_max = 320;
-    std::optional<Long> priority;
-    bool events = false;
+struct TagReadOptions {
+    std::vector<std::string> files;
+    bool v1 = false, v2 = false;  // neither: both
+    bool json = false;
 };
 
-// A text field given on the command line: its option word and its value.
-struct GivenText {
-    std::string option;
-    std::string value;
-};
-
-struct TagV1Options {
-    std::string file;
-    std::vector<GivenText> texts;  // options among --title --artist --album --year --comment
-    std::optional<Long> track;
-    std::optional<std::string> genre;  // a number or a name of the genre list
-};
-
-struct TagV2Options {
-    std::string file;
-    std::vector<GivenText> texts;  // options among the twelve field options
+struct TagWriteOptions {
+    std::vector<std::string> files;
+    TagEdits edits;
+    bool json = false;
 };
 
 struct UntagOptions {
-    std::string file;
+    std::vector<std::string> files;
     bool v1 = false, v2 = false;  // neither: both
+    bool json = false;
 };
 
-int run_encode(const EncodeOptions& options);
-int run_tags(const std::string& file, bool json);
-int run_tag_v1(const TagV1Options& options);
-int run_tag_v2(const TagV2Options& options);
+int run_tags(const TagReadOptions& options);
+int run_tag_write(const TagWriteOptions& options);
 int run_untag(const UntagOptions& options);
-int run_genres();
+int run_genres(bool json);
 int run_about();
 std::string control_name();
 

@@ -30,6 +30,11 @@ Text control_path(const std::string& path) {
     return windows;
 }
 
+std::optional<std::string> host_path(const std::string& path) {
+    if (!is_windows_form(path)) return path;
+    return platform::to_host_path(platform::utf8_to_latin1(path));
+}
+
 std::string trim_right(std::string text) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
     return text;

@@ -2,6 +2,7 @@
 // the control (UTF-16, Windows paths) and back.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -32,6 +33,11 @@ bool is_windows_form(std::string_view path);
 // path as it is. UsageError when the path holds characters that the control's
 // code page cannot name.
 Text control_path(const std::string& path);
+
+// The host form of a command-line path: Windows forms through the
+// platform's drive mapping (nullopt for an unmapped drive or share), others
+// as they are.
+std::optional<std::string> host_path(const std::string& path);
 
 // The text without its trailing blanks (messages of the control end in one).
 std::string trim_right(std::string text);

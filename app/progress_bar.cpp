@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iostream>
+
+#include "platform/terminal.h"
 
 namespace zubmp3::app {
 
@@ -33,7 +36,9 @@ std::string render_progress(const ProgressView& view, int columns) {
     char figures[96];
     std::snprintf(figures, sizeof figures, " %3d%%  %s", percent, format_clock(view.elapsed_seconds).c_str());
     std::string tail = figures;
+    if (view.files_total > 0) tail += "  " + std::to_string(view.files_done) + "/" + std::to_string(view.files_total) + " files";
     if (const std::string speed = format_speed(view); !speed.empty()) tail += "  " + speed;
+    if (!view.phase.empty()) tail += "  " + view.phase;
     if (view.paused)
         tail += view.keys ? "  paused  r resume  c cancel" : "  paused";
     else if (view.keys)
@@ -42,6 +47,7 @@ std::string render_progress(const ProgressView& view, int columns) {
     // The bar keeps one width for the whole job, whatever the tail says; a
     // narrow terminal gets a short bar and then loses the tail.
     constexpr int kLongestTail = 52;  // " 100%  9:59:59  999.9x  paused  r resume  c cancel" and a margin
+    // (a file count or a phase may then be cut at the end of a narrow line)
     const int width = std::clamp(columns - 1 - 2 - kLongestTail, 10, 40);
     const int filled = width * percent / 100;
     std::string line = "[";
@@ -54,6 +60,64 @@ std::string render_progress(const ProgressView& view, int columns) {
     line += tail;
     if (static_cast<int>(line.size()) > columns - 1) line.resize(static_cast<size_t>(std::max(columns - 1, 0)));
     return line;
+}
+
+ProgressLine::ProgressLine(double audio_seconds, bool keys) {
+    view_.audio_seconds = audio_seconds;
+    view_.keys = keys;
+}
+
+void ProgressLine::set_percent(int percent) {
+    if (percent == view_.percent) return;
+    view_.percent = percent;
+    draw();
+}
+
+void ProgressLine::set_paused(bool paused) {
+    if (paused == view_.paused) return;
+    const auto now = Clock::now();
+    if (paused) pause_started_ = now;
+    else paused_total_ += now - pause_started_;
+    view_.paused = paused;
+    draw();
+}
+
+void ProgressLine::set_phase(const std::string& phase) {
+    if (phase == view_.phase) return;
+    view_.phase = phase;
+    draw();
+}
+
+void ProgressLine::set_files(int done, int total) {
+    if (done == view_.files_done && total == view_.files_total) return;
+    view_.files_done = done;
+    view_.files_total = total;
+    draw();
+}
+
+void ProgressLine::tick() {
+    if (Clock::now() - last_draw_ >= std::chrono::milliseconds(250)) draw();
+}
+
+void ProgressLine::clear() { std::cerr << "\r\x1b[K" << std::flush; }
+
+void ProgressLine::finish(bool success) {
+    if (success) view_.percent = 100;
+    view_.keys = false;
+    view_.paused = false;
+    view_.phase.clear();
+    draw();
+    std::cerr << '\n' << std::flush;
+}
+
+void ProgressLine::draw() {
+    const auto now = Clock::now();
+    const auto paused = paused_total_ + (view_.paused ? now - pause_started_ : Clock::duration::zero());
+    view_.elapsed_seconds = std::chrono::duration<double>(now - start_).count();
+    view_.active_seconds = std::chrono::duration<double>(now - start_ - paused).count();
+    std::cerr << '\r' << render_progress(view_, platform::terminal_columns(platform::StdStream::error)) << "\x1b[K"
+              << std::flush;
+    last_draw_ = now;
 }
 
 }  // namespace zubmp3::app

@@ -4,47 +4,66 @@
 
 namespace zubmp3::app {
 
-const std::array<TextField<TagV1>, 5> kTagV1Texts = {{
-    {"title", "Title", "--title", &TagV1::title, 30},
-    {"artist", "Artist", "--artist", &TagV1::artist, 30},
-    {"album", "Album", "--album", &TagV1::album, 30},
-    {"year", "Year", "--year", &TagV1::year, 4},
-    {"comment", "Comment", "--comment", &TagV1::comment, 30},
-}};
+namespace {
 
-const std::array<TextField<TagV2>, 12> kTagV2Texts = {{
-    {"title", "Title", "--title", &TagV2::title, 0},
-    {"artist", "Artist", "--artist", &TagV2::artist, 0},
-    {"album", "Album", "--album", &TagV2::album, 0},
-    {"year", "Year", "--year", &TagV2::year, 0},
-    {"genre", "Genre", "--genre", &TagV2::genre, 0},
-    {"comment", "Comment", "--comment", &TagV2::comment, 0},
-    {"track", "Track", "--track", &TagV2::track, 0},
-    {"encoded_by", "Encoded by", "--encoded-by", &TagV2::encoded_by, 0},
-    {"url", "URL", "--url", &TagV2::url, 0},
-    {"copyright", "Copyright", "--copyright", &TagV2::copyright, 0},
-    {"original_artist", "Original artist", "--original-artist", &TagV2::original_artist, 0},
-    {"composer", "Composer", "--composer", &TagV2::composer, 0},
-}};
+// The field table's texts are string literals, so their data() are C strings.
+constexpr bool is_c_string(std::string_view text) { return text.data()[text.size()] == '\0'; }
 
-std::string describe_v1_read(Long result) {
-    switch (result) {
-        case 0: return "tag read";
-        case 1: return "the file cannot be opened";
-        case 2: return "no tag";
-        case 3: return "the file is shorter than a tag";
-        default: return {};
-    }
+template <typename Tag>
+constexpr TextField<Tag> text_field(Id3v2Slot slot, std::string Tag::*member, int max_bytes) {
+    const Id3v2Field& field = kId3v2Fields[slot];
+    return {slot, field.key.data(), field.label.data(), field.option.data(), member, max_bytes};
 }
 
-std::string describe_v2_read(Long result) {
-    switch (result) {
-        case 0: return "tag read";
-        case 1: return "the file cannot be opened";
-        case 2: return "no tag";
-        case 3: return "the tag is damaged";
-        default: return {};
-    }
+constexpr bool fields_are_c_strings() {
+    for (const auto& field : kId3v2Fields)
+        if (!is_c_string(field.key) || !is_c_string(field.label) || !is_c_string(field.option)) return false;
+    return true;
+}
+static_assert(fields_are_c_strings());
+
+}  // namespace
+
+const std::array<TextField<TagV1>, 5> kTagV1Texts = {{
+    text_field(kTitle, &TagV1::title, 30),
+    text_field(kArtist, &TagV1::artist, 30),
+    text_field(kAlbum, &TagV1::album, 30),
+    text_field(kYear, &TagV1::year, 4),
+    text_field(kComment, &TagV1::comment, 30),
+}};
+
+// The members of TagV2 by slot; shown in the table's order.
+const std::array<TextField<TagV2>, 12> kTagV2Texts = []() constexpr {
+    std::array<std::string TagV2::*, kId3v2SlotCount> members{};
+    members[kTitle] = &TagV2::title;
+    members[kArtist] = &TagV2::artist;
+    members[kAlbum] = &TagV2::album;
+    members[kYear] = &TagV2::year;
+    members[kGenre] = &TagV2::genre;
+    members[kComment] = &TagV2::comment;
+    members[kTrack] = &TagV2::track;
+    members[kEncodedBy] = &TagV2::encoded_by;
+    members[kUrl] = &TagV2::url;
+    members[kCopyright] = &TagV2::copyright;
+    members[kOriginalArtist] = &TagV2::original_artist;
+    members[kComposer] = &TagV2::composer;
+    std::array<TextField<TagV2>, 12> fields{};
+    for (size_t i = 0; i < fields.size(); ++i)
+        fields[i] = text_field(kId3v2ShownOrder[i], members[kId3v2ShownOrder[i]], 0);
+    return fields;
+}();
+
+std::string& field_value(TagV2& tag, Id3v2Slot slot) {
+    for (const auto& field : kTagV2Texts)
+        if (field.slot == slot) return tag.*field.member;
+    return tag.title;  // every slot has its field
+}
+
+const std::string& field_value(const TagV2& tag, Id3v2Slot slot) { return field_value(const_cast<TagV2&>(tag), slot); }
+
+std::string tag_result_words(TagCommand command, Long result) {
+    const std::string words = tag_result_description(command, result);
+    return words.empty() ? "unexpected result " + std::to_string(result) : words;
 }
 
 namespace {
@@ -63,42 +82,50 @@ void line(std::ostringstream& out, const std::string& label, const std::string& 
 
 }  // namespace
 
-nlohmann::json tags_json(const TagV1& v1, const TagV2& v2, const std::vector<std::string>& genre_names) {
-    const bool v1_read = v1.result == 0;
-    nlohmann::json one = {{"result", v1.result}};
-    one["track"] = v1_read ? nlohmann::json(v1.track) : nullptr;
-    for (const auto& field : kTagV1Texts)
-        one[field.key] = v1_read ? nlohmann::json(v1.*field.member) : nullptr;
-    one["genre"] = v1_read ? nlohmann::json(v1.genre) : nullptr;
-    one["genre_name"] = v1_read ? nlohmann::json(genre_name(v1.genre, genre_names)) : nullptr;
-
-    const bool v2_read = v2.result == 0;
-    nlohmann::json two = {{"result", v2.result}};
-    for (const auto& field : kTagV2Texts)
-        two[field.key] = v2_read ? nlohmann::json(v2.*field.member) : nullptr;
-    return {{"id3v1", one}, {"id3v2", two}};
+nlohmann::json tags_json(const std::optional<TagV1>& v1, const std::optional<TagV2>& v2,
+                         const std::vector<std::string>& genre_names) {
+    nlohmann::json out = nlohmann::json::object();
+    if (v1) {
+        const bool read = v1->result == 0;
+        const bool none = v1->genre == kGenreNone;
+        nlohmann::json one = {{"result", v1->result}};
+        one["track"] = read ? nlohmann::json(v1->track) : nullptr;
+        for (const auto& field : kTagV1Texts) one[field.key] = read ? nlohmann::json((*v1).*field.member) : nullptr;
+        one["genre"] = read && !none ? nlohmann::json(v1->genre) : nullptr;
+        one["genre_name"] = read ? nlohmann::json(none ? "none" : genre_name(v1->genre, genre_names)) : nullptr;
+        out["id3v1"] = one;
+    }
+    if (v2) {
+        const bool read = v2->result == 0;
+        nlohmann::json two = {{"result", v2->result}};
+        for (const auto& field : kTagV2Texts) two[field.key] = read ? nlohmann::json((*v2).*field.member) : nullptr;
+        out["id3v2"] = two;
+    }
+    return out;
 }
 
-std::string tags_table(const TagV1& v1, const TagV2& v2, const std::vector<std::string>& genre_names) {
+std::string tags_table(const std::optional<TagV1>& v1, const std::optional<TagV2>& v2,
+                       const std::vector<std::string>& genre_names) {
     std::ostringstream out;
-    if (v1.result == 0) {
+    if (v1 && v1->result == 0) {
         out << "ID3v1\n";
-        for (const auto& field : kTagV1Texts) line(out, field.label, v1.*field.member);
-        line(out, "Track", std::to_string(v1.track));
-        std::string genre = std::to_string(v1.genre);
-        if (const std::string name = genre_name(v1.genre, genre_names); !name.empty() && name != " ")
+        for (const auto& field : kTagV1Texts) line(out, field.label, (*v1).*field.member);
+        line(out, "Track", std::to_string(v1->track));
+        std::string genre = std::to_string(v1->genre);
+        if (v1->genre == kGenreNone) genre = "none";
+        else if (const std::string name = genre_name(v1->genre, genre_names); !name.empty())
             genre += " (" + name + ")";
         line(out, "Genre", genre);
-    } else {
-        const std::string why = describe_v1_read(v1.result);
-        out << "ID3v1: none (result " << v1.result << (why.empty() ? "" : ": " + why) << ")\n";
+    } else if (v1) {
+        const std::string why = tag_result_words(TagCommand::read_v1, v1->result);
+        out << "ID3v1: none (" << why << ")\n";
     }
-    if (v2.result == 0) {
+    if (v2 && v2->result == 0) {
         out << "ID3v2\n";
-        for (const auto& field : kTagV2Texts) line(out, field.label, v2.*field.member);
-    } else {
-        const std::string why = describe_v2_read(v2.result);
-        out << "ID3v2: none (result " << v2.result << (why.empty() ? "" : ": " + why) << ")\n";
+        for (const auto& field : kTagV2Texts) line(out, field.label, (*v2).*field.member);
+    } else if (v2) {
+        const std::string why = tag_result_words(TagCommand::read_v2, v2->result);
+        out << "ID3v2: none (" << why << ")\n";
     }
     return out.str();
 }

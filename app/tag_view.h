@@ -2,12 +2,15 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "zubmp3/engine_results.h"
 #include "zubmp3/host.h"
+#include "zubmp3/id3v2_field_table.h"
 
 namespace zubmp3::app {
 
@@ -24,33 +27,40 @@ struct TagV2 {
         composer;  // UTF-8
 };
 
-// One text field of a tag: its JSON key, its label in the table, its
-// command-line option, where it lives, and (ID3v1) how many bytes it keeps.
+// One text field of a tag: its ID3v2 field (whose key, label and option it
+// shows under), where it lives, and (ID3v1) how many bytes it keeps.
 template <typename Tag>
 struct TextField {
-    const char* key;
-    const char* label;
-    const char* option;
+    Id3v2Slot slot;
+    const char* key;     // JSON key
+    const char* label;   // label in the table
+    const char* option;  // command-line option
     std::string Tag::*member;
     int max_bytes;  // 0: no limit
 };
 
 extern const std::array<TextField<TagV1>, 5> kTagV1Texts;
-extern const std::array<TextField<TagV2>, 12> kTagV2Texts;
+extern const std::array<TextField<TagV2>, 12> kTagV2Texts;  // in the order people see them
 
-// Result of the read and remove methods for a file without that tag.
-constexpr Long kNoTag = 2;
+// The value of an ID3v2 field.
+std::string& field_value(TagV2& tag, Id3v2Slot slot);
+const std::string& field_value(const TagV2& tag, Id3v2Slot slot);
 
-// What a read result means, for messages ("" when there is nothing to say).
-std::string describe_v1_read(Long result);
-std::string describe_v2_read(Long result);
+// A tag result of `command` in words, e.g. "the file is read-only".
+std::string tag_result_words(TagCommand command, Long result);
+
+// The genre byte the control reads for "no genre" (it reads every byte above
+// its list as this one).
+constexpr Long kGenreNone = 148;
 
 // {"id3v1": {"result": N, "track": ..., "genre": N, "genre_name": ..., ...},
-//  "id3v2": {"result": N, "title": ..., ...}}; fields are null when the read
-// failed.
-nlohmann::json tags_json(const TagV1& v1, const TagV2& v2, const std::vector<std::string>& genre_names);
+//  "id3v2": {"result": N, "title": ..., ...}} for the tags given; fields are
+// null when the read failed; no genre is "genre": null, "genre_name": "none".
+nlohmann::json tags_json(const std::optional<TagV1>& v1, const std::optional<TagV2>& v2,
+                         const std::vector<std::string>& genre_names);
 
-// The readable form: one labelled line per field.
-std::string tags_table(const TagV1& v1, const TagV2& v2, const std::vector<std::string>& genre_names);
+// The readable form: one labelled line per field of the tags given.
+std::string tags_table(const std::optional<TagV1>& v1, const std::optional<TagV2>& v2,
+                       const std::vector<std::string>& genre_names);
 
 }  // namespace zubmp3::app

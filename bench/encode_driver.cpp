@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load the engine from %s\n", folder.c_str());
         return 1;
     }
-    auto call = reinterpret_cast<Interface1Function>(GetProcAddress(engine, "interface1"));
+    auto call = reinterpret_cast<zubmp3::Interface1Function>(GetProcAddress(engine, "interface1"));
     const bool vbr = std::string(argv[4]) == "vbr";
     call("bitrate", 128, 0, 0);
     call("vbr", vbr ? 1 : 0, 0, 0);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine_state.h"
+#include "job.h"
 #include "platform/win32.h"
 #include "trace.h"
 
@@ -66,15 +67,15 @@ int32_t fill_encoder_config(BE_CONFIG& config, int32_t channels, int32_t sample_
     const bool vbr = setting_vbr != 0;
     if (stereo_mode < 0 || stereo_mode > 4) {
         engine_trace("Invalid stereo mode value \n");
-        return 20;
+        return kJobInvalidStereoMode;
     }
     if (!is_accepted_bitrate(bitrate)) {
         engine_trace("Invalid bitrate value\n");
-        return 8;
+        return kJobInvalidBitrate;
     }
     if (quality < 0 || quality > 2) {
         engine_trace("Invalid quality settings \n");
-        return 9;
+        return kJobInvalidQuality;
     }
     if (vbr) engine_trace("usando vbr settings \n");
 
@@ -92,7 +93,7 @@ int32_t fill_encoder_config(BE_CONFIG& config, int32_t channels, int32_t sample_
     config.bWriteVBRHeader = vbr ? 1 : 0;
     config.bEnableVBR = vbr ? 1 : 0;
     config.bNoRes = 1;
-    return 0;
+    return kJobDone;
 }
 
 }  // namespace engine

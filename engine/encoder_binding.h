@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "encoder/blade_enc.h"
+#include "zubmp3/engine_results.h"
 
 namespace engine {
 
@@ -28,8 +29,9 @@ const EncoderEntryPoints& encoder_entry_points();
 constexpr int32_t kStereoModeMonoDownmix = 4;
 
 // Checks the settings (in this order: stereo mode, bitrate, quality) and fills
-// `config` for an input of `channels` and `sample_rate`. Returns 0, or the
-// reason code 20, 8 or 9. A stereo mode of 3 is stored back as 4 first.
+// `config` for an input of `channels` and `sample_rate`. Returns kJobDone, or
+// the job status kJobInvalidStereoMode, kJobInvalidBitrate or
+// kJobInvalidQuality. A stereo mode of 3 is stored back as 4 first.
 int32_t fill_encoder_config(BE_CONFIG& config, int32_t channels, int32_t sample_rate);
 
 }  // namespace engine

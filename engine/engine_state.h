@@ -9,9 +9,7 @@
 
 namespace engine {
 
-constexpr int32_t kJobRunning = 1000;
-
-extern std::atomic<int32_t> job_status;        // 0, 1000 while a job runs, else 100 + reason
+extern std::atomic<int32_t> job_status;        // a JobStatus: kJobRunning while a job runs
 extern std::atomic<int32_t> job_progress;      // percent
 extern std::atomic<int32_t> pause_requested;
 extern std::atomic<int32_t> cancel_requested;

@@ -82,32 +82,31 @@ private:
 
 int32_t EncodeJob::run() {
     int32_t result = prepare();
-    if (result == 0) result = encode();
+    if (result == kJobDone) result = encode();
     result = close_files(result);
     result = finish_output(result);
-    const int32_t status = result == 0 ? 0 : result + 100;
-    engine_trace("valor de returnvalue %d \n", status);
-    return status;
+    engine_trace("valor de returnvalue %d \n", result);
+    return result;
 }
 
 int32_t EncodeJob::prepare() {
-    if (const int32_t result = open_input(); result != 0) return result;
-    if (const int32_t result = open_output(); result != 0) return result;
-    if (const int32_t result = open_stream(); result != 0) return result;
+    if (const int32_t result = open_input(); result != kJobDone) return result;
+    if (const int32_t result = open_output(); result != kJobDone) return result;
+    if (const int32_t result = open_stream(); result != kJobDone) return result;
     return start_output();
 }
 
 int32_t EncodeJob::open_input() {
     if (bind_encoder_library() != 0) {
         engine_trace("problems loading the dll, exiting \n");
-        return 1;
+        return kJobEncoderUnavailable;
     }
     encoder_ = &encoder_entry_points();
 
     // An input path too long for its buffer was not kept: nothing to read.
-    if (!input_path_fits || read_wav_header(input_wav_path, channels_, sample_rate_) != 0) {
+    if (!input_path_fits || read_wav_header(input_wav_path, channels_, sample_rate_) != kWavAccepted) {
         engine_trace("invalid wave file, exiting \n");
-        return 2;
+        return kJobInvalidWav;
     }
     engine_trace("channels %d \n", channels_);
     engine_trace("samplerate %d \n", sample_rate_);
@@ -115,7 +114,7 @@ int32_t EncodeJob::open_input() {
     input_ = win_fopen(input_wav_path, "rb");
     if (input_ == nullptr) {
         engine_trace("Error opening %s\n", input_wav_path);
-        return 3;
+        return kJobCannotOpenWav;
     }
     data_ = seek_wav_data(input_);
     // Whole sample frames only, so that a channel never takes its neighbour's samples.
@@ -123,13 +122,13 @@ int32_t EncodeJob::open_input() {
     data_.end = data_.begin + (data_.end - data_.begin) / frame_bytes * frame_bytes;
     position_ = data_.begin;
     engine_trace("posicao %lld \n", static_cast<long long>(position_));
-    return 0;
+    return kJobDone;
 }
 
 int32_t EncodeJob::open_output() {
     if (!output_path_fits) {
         engine_trace("Cannot create destination folder\n");
-        return 11;
+        return kJobCannotCreateFolder;
     }
     std::string folder, file_name;
     split_output_path(output_mp3_path, folder, file_name);
@@ -137,25 +136,25 @@ int32_t EncodeJob::open_output() {
     engine_trace("Filename .%s. \n", file_name.c_str());
     if (file_name.empty()) {
         engine_trace("Filename is missing\n");
-        return 10;
+        return kJobFileNameMissing;
     }
-    if (make_output_folder(folder, &created_folders_) != 0) {
+    if (make_output_folder(folder, &created_folders_) != kFolderReady) {
         engine_trace("Cannot create destination folder\n");
-        return 11;
+        return kJobCannotCreateFolder;
     }
     // Opened without truncation: an existing file stays as it is until the
     // settings and the encoder have accepted the job.
     if (output_file_.open(output_mp3_path) != OutputFile::Opened::ok) {
         engine_trace("Cannot create %s\n", output_mp3_path);
-        return 4;
+        return kJobCannotCreateMp3;
     }
     // Writing the input's own file would destroy the samples before they are read.
     const auto input = file_facts(input_wav_path);
     if (input && input->identity == output_file_.identity()) {
         engine_trace("Cannot create %s\n", output_mp3_path);
-        return 4;
+        return kJobCannotCreateMp3;
     }
-    return 0;
+    return kJobDone;
 }
 
 int32_t EncodeJob::open_stream() {
@@ -166,7 +165,7 @@ int32_t EncodeJob::open_stream() {
     if (opened != BE_ERR_SUCCESSFUL || samples_per_chunk_ == 0 || samples_per_chunk_ > kMaxSamplesPerChunk ||
         mp3_buffer_size_ == 0 || mp3_buffer_size_ > kMaxMp3BufferSize) {
         engine_trace("Error opening encoding stream or invalid settings (%lu)\n", static_cast<unsigned long>(opened));
-        return 5;
+        return kJobStreamRefused;
     }
     engine_trace("dwSamples %u \n", samples_per_chunk_);
     engine_trace("dwMP3Buffer %u\n", mp3_buffer_size_);
@@ -176,19 +175,19 @@ int32_t EncodeJob::open_stream() {
     pcm_ = allocate(size_t{4} * samples_per_chunk_);
     if (mp3_ == nullptr || pcm_ == nullptr) {
         engine_trace("not enough memory for the buffers\n");
-        return 6;
+        return kJobEncoderFailed;
     }
-    return 0;
+    return kJobDone;
 }
 
 int32_t EncodeJob::start_output() {
     output_ = output_file_.start_writing();
     if (output_ == nullptr) {
         engine_trace("Cannot create %s\n", output_mp3_path);
-        return 4;
+        return kJobCannotCreateMp3;
     }
     output_started_ = true;
-    return 0;
+    return kJobDone;
 }
 
 size_t EncodeJob::read_chunk() {
@@ -211,48 +210,48 @@ bool EncodeJob::write_output(uint32_t bytes) {
 int32_t EncodeJob::encode() {
     input_length_ = get_file_length(input_wav_path);
     engine_trace("tamanho %lld \n", static_cast<long long>(input_length_));
-    int32_t result = 0;
+    int32_t result = kJobDone;
     size_t count = read_chunk();
     while (count > 0) {
         if (cancel_requested != 0) {
-            result = 12;
+            result = kJobCancelled;
             break;
         }
         while (pause_requested != 0 && cancel_requested == 0) Sleep(50);
         if (cancel_requested != 0) {
-            result = 12;
+            result = kJobCancelled;
             break;
         }
         const BE_ERR code = encoder_->encode_chunk(stream_, static_cast<uint32_t>(count),
                                                    reinterpret_cast<int16_t*>(pcm_.get()), mp3_.get(), &bytes_out_);
         if (code != BE_ERR_SUCCESSFUL) {
             engine_trace("encoder failed (%lu)\n", static_cast<unsigned long>(code));
-            return 6;
+            return kJobEncoderFailed;
         }
         if (!write_output(bytes_out_)) {
             engine_trace("Output file write error\n");
-            return 7;
+            return kJobWriteError;
         }
         bytes_consumed_ += static_cast<int64_t>(count) * 2;
         job_progress = progress_percent(input_length_, bytes_consumed_);
         count = read_chunk();
     }
     // A read error is not the end of the input: the MP3 would lack its end.
-    if (result == 0 && std::ferror(input_)) {
+    if (result == kJobDone && std::ferror(input_)) {
         engine_trace("Error opening %s\n", input_wav_path);
-        return 3;
+        return kJobCannotOpenWav;
     }
 
     // The flush runs after a cancel too, so the MP3 of the part encoded is complete.
     const BE_ERR code = encoder_->deinit_stream(stream_, mp3_.get(), &bytes_out_);
     if (code != BE_ERR_SUCCESSFUL) {
         engine_trace("encoder failed (%lu)\n", static_cast<unsigned long>(code));
-        return 6;
+        return kJobEncoderFailed;
     }
     engine_trace("Percent %d \n", 100);
     if (bytes_out_ != 0 && !write_output(bytes_out_)) {
         engine_trace("Output file write error\n");
-        return 7;
+        return kJobWriteError;
     }
     return result;
 }
@@ -266,9 +265,9 @@ int32_t EncodeJob::close_files(int32_t result) {
     if (output_ != nullptr) {
         engine_trace("fechando fileout \n");
         // Buffered bytes reach the disk only now: a failure here is a write error.
-        if (std::fclose(output_) != 0 && result == 0) {
+        if (std::fclose(output_) != 0 && result == kJobDone) {
             engine_trace("Output file write error\n");
-            result = 7;
+            result = kJobWriteError;
         }
         output_ = nullptr;
     }
@@ -294,7 +293,7 @@ int32_t EncodeJob::finish_output(int32_t result) {
     const bool intact = now && now->identity == output_file_.identity() && now->length == bytes_written_;
     if (!intact) {
         engine_trace("Output file changed during the job\n");
-        if (result == 0 || result == 12) result = 7;
+        if (result == kJobDone || result == kJobCancelled) result = kJobWriteError;
     }
     close_stream(intact);
     return result;
@@ -341,7 +340,7 @@ int32_t start_encode_thread() {
     if (worker_thread == nullptr) {
         engine_trace("cannot start the encoding thread\n");
         job_progress = 0;
-        job_status = 106;
+        job_status = kJobEncoderFailed;
     }
     return 0;
 }

@@ -3,7 +3,11 @@
 
 #include <cstdint>
 
+#include "zubmp3/engine_results.h"
+
 namespace engine {
+
+using enum zubmp3::JobStatus;
 
 // Starts the worker for the paths in the engine state ("passfiles" has set
 // job_status to 1000). Returns 0; when no thread can be created the job ends
@@ -18,7 +22,8 @@ void join_encode_thread();
 // The worker's body: progress 0, the job, its final status.
 uint32_t encode_thread_main(void* unused);
 
-// The job itself: runs every step and returns the final status.
+// The job itself: runs every step and returns the final status (kJobDone or
+// the reason it stopped).
 int32_t run_encode_job();
 
 // Percent of `input_length` that `bytes_consumed` is, truncated; 0 when

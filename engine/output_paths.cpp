@@ -10,8 +10,11 @@ char lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + (
 
 bool is_share_path(const std::string& path) { return path.size() >= 2 && path[0] == '\\' && path[1] == '\\'; }
 
-// make_output_folder's reason code for each find_invalid_path_char result.
-constexpr int32_t kInvalidCharReason[] = {0, 8, 13, 10, 9, 11, 12, 14, 16};
+// make_output_folder's result for each find_invalid_path_char result.
+constexpr int32_t kInvalidCharReason[] = {
+    kFolderReady,   kFolderSecondColon, kFolderHasSlash,   kFolderHasStar, kFolderHasQuestionMark,
+    kFolderHasLess, kFolderHasGreater,  kFolderHasQuote,   kFolderHasBar,
+};
 
 }  // namespace
 
@@ -42,11 +45,12 @@ int32_t count_occurrences_nocase(std::string_view text, std::string_view what) {
 }
 
 int32_t find_invalid_path_char(std::string_view text) {
-    if (count_occurrences_nocase(text, ":") > 1) return 1;
+    if (count_occurrences_nocase(text, ":") > 1) return kPathSecondColon;
+    // In the order of their results, from kPathSlash on.
     constexpr std::string_view kForbidden[] = {"/", "*", "?", "<", ">", "\"", "|"};
     for (size_t i = 0; i < std::size(kForbidden); ++i)
-        if (count_occurrences_nocase(text, kForbidden[i]) > 0) return static_cast<int32_t>(i) + 2;
-    return 0;
+        if (count_occurrences_nocase(text, kForbidden[i]) > 0) return static_cast<int32_t>(i) + kPathSlash;
+    return kPathCharsValid;
 }
 
 int32_t probe_folder_writable(const char* folder) {
@@ -65,12 +69,13 @@ int32_t check_folder_writable(const char* path) {
 }
 
 int32_t make_output_folder(const std::string& folder, std::vector<std::string>* created) {
-    if (folder.empty()) return 1;
+    if (folder.empty()) return kFolderEmpty;
     std::string path = folder;
-    if (path.size() < 2) return 7;
-    if (const int32_t invalid = find_invalid_path_char(path); invalid != 0) return kInvalidCharReason[invalid];
+    if (path.size() < 2) return kFolderTooShort;
+    if (const int32_t invalid = find_invalid_path_char(path); invalid != kPathCharsValid)
+        return kInvalidCharReason[invalid];
     if (path.size() != 3 && path.back() == '\\') path.pop_back();  // a drive root keeps it
-    if (!has_valid_path_form(path.c_str())) return 2;
+    if (!has_valid_path_form(path.c_str())) return kFolderNotDriveOrShare;
 
     // Create the levels from the top down; levels that exist already and a
     // share's server part fail silently.
@@ -83,12 +88,13 @@ int32_t make_output_folder(const std::string& folder, std::vector<std::string>* 
         create(prefix);
         if (prefix.size() == 3) continue;  // a drive root
         const std::string level = prefix.substr(0, prefix.size() - 1);
-        if (is_existing_file(level.c_str())) return 17;
+        if (is_existing_file(level.c_str())) return kFolderFileInTheWay;
     }
     create(path);
-    if (is_existing_folder(path.c_str())) return check_folder_writable(path.c_str()) == 0 ? 0 : 15;
-    if (is_existing_file(path.c_str())) return 17;
-    return share ? 6 : 4;
+    if (is_existing_folder(path.c_str()))
+        return check_folder_writable(path.c_str()) == 0 ? kFolderReady : kFolderNotWritable;
+    if (is_existing_file(path.c_str())) return kFolderFileInTheWay;
+    return share ? kFolderShareNotMade : kFolderDriveNotMade;
 }
 
 }  // namespace engine

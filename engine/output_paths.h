@@ -15,16 +15,47 @@ namespace engine {
 // is null (both outputs empty), else 0.
 int32_t split_output_path(const char* path, std::string& folder, std::string& file_name);
 
-// Makes sure the folder exists and a file can be created in it: 0, or a
-// reason code: 1 empty, 7 shorter than 2 characters, 8 a second colon, 13 a
-// forward slash, 10 "*", 9 "?", 11 "<", 12 ">", 14 a double quote, 16 "|",
-// 2 neither a drive nor a share path, 17 a file stands in the way, 15 no file
-// can be created there, 4 (drive) or 6 (share) the folder could not be made.
+// Why an output folder cannot be used.
+enum OutputFolderResult : int32_t {
+    kFolderReady = 0,
+    kFolderEmpty = 1,
+    kFolderNotDriveOrShare = 2,
+    kFolderDriveNotMade = 4,
+    kFolderShareNotMade = 6,
+    kFolderTooShort = 7,  // shorter than 2 characters
+    kFolderSecondColon = 8,
+    kFolderHasQuestionMark = 9,
+    kFolderHasStar = 10,
+    kFolderHasLess = 11,
+    kFolderHasGreater = 12,
+    kFolderHasSlash = 13,
+    kFolderHasQuote = 14,
+    kFolderNotWritable = 15,  // no file can be created there
+    kFolderHasBar = 16,
+    kFolderFileInTheWay = 17,
+};
+
+// Makes sure the folder exists and a file can be created in it. The checks
+// run in the order empty, too short, invalid characters (as
+// find_invalid_path_char orders them), form, levels, writability.
 // `created`, when given, receives the levels this call created, top down.
 int32_t make_output_folder(const std::string& folder, std::vector<std::string>* created = nullptr);
 
-// 1 for more than one colon, else 2 for "/", 3 "*", 4 "?", 5 "<", 6 ">",
-// 7 a double quote, 8 "|", in this order; 0 when none occurs.
+// The first invalid character a path holds.
+enum InvalidPathChar : int32_t {
+    kPathCharsValid = 0,
+    kPathSecondColon = 1,
+    kPathSlash = 2,
+    kPathStar = 3,
+    kPathQuestionMark = 4,
+    kPathLess = 5,
+    kPathGreater = 6,
+    kPathQuote = 7,
+    kPathBar = 8,
+};
+
+// More than one colon first, then "/", "*", "?", "<", ">", a double quote
+// and "|", in this order.
 int32_t find_invalid_path_char(std::string_view text);
 
 // Occurrences of `what` in `text`, letter case ignored, overlaps counted; 0

@@ -22,22 +22,22 @@ int32_t check_wav_header(std::span<const uint8_t> head, int32_t& channels, int32
     uint8_t h[kWavHeaderBytes] = {};  // a short file reads as zeros beyond its end
     std::copy_n(head.begin(), std::min(head.size(), sizeof h), h);
 
-    if (std::memcmp(h + 0, "RIFF", 4) != 0) return 2;  //  0 chunk id
-    if (std::memcmp(h + 8, "WAVE", 4) != 0) return 2;  //  8 form type
-    const int32_t result = u16_le(h + 20) != 1 ? 3 : 0;  // 20 format tag: PCM
-    if (u16_le(h + 34) != 16) return 7;                // 34 bits per sample
-    const uint32_t channel_count = u16_le(h + 22);     // 22 channels
+    if (std::memcmp(h + 0, "RIFF", 4) != 0) return kWavNotRiffWave;  //  0 chunk id
+    if (std::memcmp(h + 8, "WAVE", 4) != 0) return kWavNotRiffWave;  //  8 form type
+    const int32_t result = u16_le(h + 20) != 1 ? kWavNotPcm : kWavAccepted;  // 20 format tag: PCM
+    if (u16_le(h + 34) != 16) return kWavNot16Bits;                          // 34 bits per sample
+    const uint32_t channel_count = u16_le(h + 22);                           // 22 channels
     channels = static_cast<int32_t>(channel_count);
-    if (channel_count != 1 && channel_count != 2) return 8;
-    const uint32_t rate = u32_le(h + 24);              // 24 sample rate
+    if (channel_count != 1 && channel_count != 2) return kWavBadChannelCount;
+    const uint32_t rate = u32_le(h + 24);                                    // 24 sample rate
     sample_rate = static_cast<int32_t>(rate);
-    if (!is_accepted_rate(rate)) return 19;
+    if (!is_accepted_rate(rate)) return kWavBadSampleRate;
     return result;
 }
 
 int32_t read_wav_header(const char* path, int32_t& channels, int32_t& sample_rate) {
     FILE* file = win_fopen(path, "rb");
-    if (file == nullptr) return 1;
+    if (file == nullptr) return kWavCannotOpen;
     uint8_t head[kWavHeaderBytes];
     const size_t read = std::fread(head, 1, sizeof head, file);
     std::fclose(file);

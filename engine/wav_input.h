@@ -14,13 +14,25 @@ constexpr size_t kWavHeaderBytes = 136;  // read by the header check
 constexpr size_t kWavSearchBytes = 100;  // searched for the data chunk
 constexpr int64_t kWavFallbackStart = 60;
 
+// What the header check finds; the job refuses every file that is not kWavAccepted.
+enum WavHeaderCheck : int32_t {
+    kWavAccepted = 0,
+    kWavCannotOpen = 1,
+    kWavNotRiffWave = 2,
+    kWavNotPcm = 3,  // given only when every other field passes
+    kWavNot16Bits = 7,
+    kWavBadChannelCount = 8,  // not 1 or 2
+    kWavBadSampleRate = 19,
+};
+
 // Checks the first bytes of a file (fewer than kWavHeaderBytes count as zero
-// beyond the end). 0 when accepted, else 2 (not RIFF/WAVE), 7 (not 16 bits),
-// 8 (not 1 or 2 channels), 19 (sample rate not accepted), 3 (not PCM).
-// `channels` and `sample_rate` receive the fields once those checks are reached.
+// beyond the end), in this order: RIFF/WAVE, bits, channels, sample rate,
+// PCM. `channels` and `sample_rate` receive the fields once those checks are
+// reached.
 int32_t check_wav_header(std::span<const uint8_t> head, int32_t& channels, int32_t& sample_rate);
 
-// read_wav_header on the file at a Windows path; 1 when it cannot be opened.
+// check_wav_header on the file at a Windows path; kWavCannotOpen when it
+// cannot be opened.
 int32_t read_wav_header(const char* path, int32_t& channels, int32_t& sample_rate);
 
 // Where the samples lie: [begin, end) in bytes from the start of the file.

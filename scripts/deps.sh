@@ -8,6 +8,7 @@ packages=(
   scdoc dpkg-dev file  # the man page; the Debian package (dpkg-shlibdeps)
   libgtest-dev libgmock-dev libbenchmark-dev
   libmp3lame-dev libcli11-dev nlohmann-json3-dev
+  libsndfile1-dev libsoxr-dev sox  # the encode command's conversions; sox makes test inputs
   clang libclang-rt-14-dev
   lame ffmpeg mpg123 python3 python3-mutagen eyed3 id3v2
   qt6-base-dev xvfb xauth

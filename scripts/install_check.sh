@@ -42,6 +42,7 @@ version=$(sed -n 's/^project(zubmp3 VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 check_tree() {
   local root=$1 lib
   for f in bin/zubmp3 include/zubmp3/zubencode.h include/zubmp3/host.h share/doc/zubmp3/README.md \
+           share/bash-completion/completions/zubmp3 \
            "$libdir/cmake/zubmp3/zubmp3Config.cmake" "$libdir/cmake/zubmp3/zubmp3ConfigVersion.cmake" \
            "$libdir/pkgconfig/zubmp3.pc"; do
     [ -f "$root/$f" ] || fail "$f is not installed in $root"

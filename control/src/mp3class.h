@@ -8,12 +8,10 @@
 #include <cstdint>
 
 #include "platform/win32.h"
+#include "zubmp3/engine_results.h"
 #include "zubmp3/host.h"
 
 namespace zubmp3 {
-
-// interface1 of the engine: a command word and three address-wide slots.
-using Interface1Function = int32_t (*)(const char* command, intptr_t value, intptr_t text, intptr_t index);
 
 class MP3Class {
 public:

@@ -7,6 +7,7 @@
 #include "globais.h"
 #include "product.h"
 #include "zubencode_impl.h"
+#include "zubmp3/engine_results.h"
 
 namespace zubmp3 {
 namespace {
@@ -16,7 +17,6 @@ constexpr auto kPollInterval = std::chrono::milliseconds(250);
 // every few milliseconds whether it has come, so that the end is reported at
 // once instead of up to a poll interval late.
 constexpr auto kEndWatchInterval = std::chrono::milliseconds(4);
-constexpr Long kJobRunning = 1000;
 constexpr Long kLastProgress = 99;  // a finished job's own figure
 constexpr int kFixedSizeTwips = 550;
 

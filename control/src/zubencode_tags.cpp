@@ -1,11 +1,14 @@
 // ZUBEncode: the ID3v1 and ID3v2 tag methods. Each is a fixed conversation of
 // engine commands; the engine's status is the method's result, unchanged.
+#include <array>
 #include <limits>
 #include <mutex>
 #include <new>
+#include <string_view>
 
 #include "globais.h"
 #include "zubencode_impl.h"
+#include "zubmp3/id3v2_field_table.h"
 
 namespace zubmp3 {
 namespace {
@@ -68,26 +71,31 @@ Text field_room(Long size) {
     }
 }
 
-// The twelve ID3v2 fields in the engine's order: size word, getter, stager.
-struct V2Field {
-    const char16_t* size_word;
-    const char16_t* get_word;
-    const char16_t* stage_word;
-};
-constexpr V2Field kV2Fields[12] = {
-    {u"v2Composersize", u"v2Composer", u"wv2Composer"},
-    {u"v2OriginalArtistsize", u"v2OriginalArtist", u"wv2OriginalArtist"},
-    {u"v2Copyrightsize", u"v2Copyright", u"wv2Copyright"},
-    {u"v2URLsize", u"v2URL", u"wv2URL"},
-    {u"v2EncodedBysize", u"v2EncodedBy", u"wv2EncodedBy"},
-    {u"v2Commentsize", u"v2Comment", u"wv2Comment"},
-    {u"v2Genresize", u"v2Genre", u"wv2Genre"},
-    {u"v2Yearsize", u"v2Year", u"wv2Year"},
-    {u"v2Albumsize", u"v2Album", u"wv2Album"},
-    {u"v2Artistsize", u"v2Artist", u"wv2Artist"},
-    {u"v2Titlesize", u"v2Title", u"wv2Title"},
-    {u"v2Tracksize", u"v2Track", u"wv2Track"},
-};
+// A field's command word: prefix, the field's stem, suffix.
+Text field_word(std::string_view prefix, Id3v2Slot slot, std::string_view suffix = {}) {
+    const Id3v2Word word = id3v2_word(prefix, slot, suffix);
+    return Text(word.view().begin(), word.view().end());
+}
+
+// The twelve texts of an ID3v2 method, by the slot of their field.
+template <typename T>
+std::array<T*, kId3v2SlotCount> by_slot(T& Track, T& Title, T& Artist, T& Album, T& Year, T& Genre, T& Comment,
+                                        T& EncodedBy, T& URL, T& Copyright, T& OriginalArtist, T& Composer) {
+    std::array<T*, kId3v2SlotCount> texts{};
+    texts[kTrack] = &Track;
+    texts[kTitle] = &Title;
+    texts[kArtist] = &Artist;
+    texts[kAlbum] = &Album;
+    texts[kYear] = &Year;
+    texts[kGenre] = &Genre;
+    texts[kComment] = &Comment;
+    texts[kEncodedBy] = &EncodedBy;
+    texts[kUrl] = &URL;
+    texts[kCopyright] = &Copyright;
+    texts[kOriginalArtist] = &OriginalArtist;
+    texts[kComposer] = &Composer;
+    return texts;
+}
 
 }  // namespace
 
@@ -153,11 +161,12 @@ Long ZUBEncode::Read_ID3_v2_tag(const Text& filename, Text& Track, Text& Title, 
     MP3Class& bridge = impl_->engine();
     const Long result = send_copy(bridge, u"getid3v2", filename);
     if (result == 0) {
-        Text* const outputs[12] = {&Composer, &OriginalArtist, &Copyright, &URL, &EncodedBy, &Comment,
-                                   &Genre,    &Year,           &Album,     &Artist, &Title,   &Track};
-        for (size_t i = 0; i < 12; ++i) {
-            *outputs[i] = field_room(send_number(bridge, kV2Fields[i].size_word));
-            send_text(bridge, kV2Fields[i].get_word, *outputs[i]);
+        const auto outputs = by_slot(Track, Title, Artist, Album, Year, Genre, Comment, EncodedBy, URL, Copyright,
+                                     OriginalArtist, Composer);
+        for (const Id3v2Field& field : kId3v2Fields) {
+            Text& output = *outputs[field.slot];
+            output = field_room(send_number(bridge, field_word("v2", field.slot, "size").c_str()));
+            send_text(bridge, field_word("v2", field.slot).c_str(), output);
         }
     }
     send_number(bridge, u"v2cleanup");
@@ -172,9 +181,10 @@ Long ZUBEncode::Write_ID3_v2_tag(const Text& filename, const Text& Track, const 
     MP3Class& bridge = impl_->engine();
     send_copy(bridge, u"definetempfolder", kBesideTheFile);
     send_number(bridge, u"v2cleanup");
-    const Text* const values[12] = {&Composer, &OriginalArtist, &Copyright, &URL, &EncodedBy, &Comment,
-                                    &Genre,    &Year,           &Album,     &Artist, &Title,   &Track};
-    for (size_t i = 0; i < 12; ++i) send_copy(bridge, kV2Fields[i].stage_word, *values[i]);
+    const auto values = by_slot(Track, Title, Artist, Album, Year, Genre, Comment, EncodedBy, URL, Copyright,
+                                OriginalArtist, Composer);
+    for (const Id3v2Field& field : kId3v2Fields)
+        send_copy(bridge, field_word("wv2", field.slot).c_str(), *values[field.slot]);
     const Long result = send_copy(bridge, u"setid3v2", filename);
     send_number(bridge, u"v2cleanup");
     return result;

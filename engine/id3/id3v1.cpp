@@ -23,25 +23,35 @@ constexpr size_t kTextWidth = 30;
 constexpr size_t kYearWidth = 4;
 constexpr size_t kShortCommentWidth = 28;
 
-// Reads the last 128 bytes of `file`. 0 read, 1 the file did not open, 2
-// fewer than 128 bytes came back, 3 the file is shorter than 128 bytes.
+// Reads the last 128 bytes of `file`. The three words answer the same
+// numbers for what goes wrong here (a short read is "no tag" to the read and
+// the removal).
 int32_t read_last_record(const TagFile& file, int64_t& length, uint8_t (&record)[kId3v1RecordSize]) {
-    if (!file.is_open()) return 1;
+    static_assert(int32_t{kV1ReadCannotOpen} == kV1WriteCannotOpen);
+    static_assert(int32_t{kV1RemoveCannotOpen} == kV1WriteCannotOpen);
+    static_assert(int32_t{kV1ReadNoTag} == kV1WriteCannotReadEnd);
+    static_assert(int32_t{kV1RemoveNoTag} == kV1WriteCannotReadEnd);
+    static_assert(int32_t{kV1ReadTooShort} == kV1WriteTooShort);
+    static_assert(int32_t{kV1RemoveTooShort} == kV1WriteTooShort);
+    if (!file.is_open()) return kV1WriteCannotOpen;
     length = file.length();
-    if (length < static_cast<int64_t>(kId3v1RecordSize)) return 3;
-    return file.read_at(length - static_cast<int64_t>(kId3v1RecordSize), record, kId3v1RecordSize) ? 0 : 2;
+    if (length < static_cast<int64_t>(kId3v1RecordSize)) return kV1WriteTooShort;
+    return file.read_at(length - static_cast<int64_t>(kId3v1RecordSize), record, kId3v1RecordSize)
+               ? kV1WriteOk
+               : kV1WriteCannotReadEnd;
 }
 
 // A file with other names (hard links) is not changed in place: like an ID3v2
 // write, a write or removal gives this name a new file, with the first `keep`
 // bytes of the old one and then `tail`, and the other names keep the file as
-// it was. 0, 5 (not done: the file is as it was) or 6 (the owner and group
-// cannot be kept).
+// it was. Not done, the file is as it was. Write and removal share the numbers.
 int32_t rewrite_whole(const TagFile& file, int64_t keep, std::span<const uint8_t> tail) {
+    static_assert(int32_t{kV1RemoveCutFailed} == kV1WriteFailed);
+    static_assert(int32_t{kV1RemoveOwnerNotKept} == kV1WriteOwnerNotKept);
     switch (replace_file(file, nullptr, {}, 0, keep, tail)) {
-        case Replaced::ok: return 0;
-        case Replaced::owner_not_kept: return 6;
-        default: return 5;
+        case Replaced::ok: return kV1WriteOk;
+        case Replaced::owner_not_kept: return kV1WriteOwnerNotKept;
+        default: return kV1WriteFailed;
     }
 }
 
@@ -97,16 +107,16 @@ int32_t read_id3v1_tag(const char* path) {
     int64_t length = 0;
     uint8_t record[kId3v1RecordSize];
     const int32_t result = read_last_record(file, length, record);
-    if (result != 0) return result;
-    return parse_id3v1_record(record) ? 0 : 2;
+    if (result != kV1ReadOk) return result;
+    return parse_id3v1_record(record) ? kV1ReadOk : kV1ReadNoTag;
 }
 
 int32_t write_id3v1_tag(const char* path) {
-    if (is_read_only_file(path)) return 4;
+    if (is_read_only_file(path)) return kV1WriteReadOnly;
     const TagFile file(path, true);
     int64_t length = 0;
     uint8_t old_record[kId3v1RecordSize];
-    if (const int32_t result = read_last_record(file, length, old_record); result != 0) return result;
+    if (const int32_t result = read_last_record(file, length, old_record); result != kV1WriteOk) return result;
     // An existing record is overwritten in place; otherwise one is appended.
     const bool replace = has_marker(old_record);
     const int64_t position = replace ? length - static_cast<int64_t>(kId3v1RecordSize) : length;
@@ -114,25 +124,25 @@ int32_t write_id3v1_tag(const char* path) {
     render_id3v1_record(record);
     if (file.links() > 1) return rewrite_whole(file, position, record);
 
-    if (file.write_at(position, record, kId3v1RecordSize)) return 0;
+    if (file.write_at(position, record, kId3v1RecordSize)) return kV1WriteOk;
     // Not written whole: the old record goes back, or the part appended comes off.
     if (replace)
         file.write_at(position, old_record, kId3v1RecordSize);
     else
         file.cut(length);
-    return 5;
+    return kV1WriteFailed;
 }
 
 int32_t remove_id3v1_tag(const char* path) {
-    if (is_read_only_file(path)) return 4;
+    if (is_read_only_file(path)) return kV1RemoveReadOnly;
     const TagFile file(path, true);
     int64_t length = 0;
     uint8_t record[kId3v1RecordSize];
-    if (const int32_t result = read_last_record(file, length, record); result != 0) return result;
-    if (!has_marker(record)) return 2;
+    if (const int32_t result = read_last_record(file, length, record); result != kV1RemoveOk) return result;
+    if (!has_marker(record)) return kV1RemoveNoTag;
     const int64_t rest = length - static_cast<int64_t>(kId3v1RecordSize);
     if (file.links() > 1) return rewrite_whole(file, rest, {});
-    return file.cut(rest) ? 0 : 5;
+    return file.cut(rest) ? kV1RemoveOk : kV1RemoveCutFailed;
 }
 
 }  // namespace engine

@@ -5,7 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "zubmp3/engine_results.h"
+
 namespace engine {
+
+using enum zubmp3::ReadId3v1Result;
+using enum zubmp3::WriteId3v1Result;
+using enum zubmp3::RemoveId3v1Result;
 
 constexpr size_t kId3v1RecordSize = 128;
 constexpr size_t kV1FieldSize = 100;
@@ -28,19 +34,14 @@ bool parse_id3v1_record(const uint8_t (&record)[kId3v1RecordSize]);
 // The record for the staged values.
 void render_id3v1_record(uint8_t (&record)[kId3v1RecordSize]);
 
-// "getid3v1": 0 read, 1 cannot open, 2 no tag, 3 shorter than 128 bytes.
-int32_t read_id3v1_tag(const char* path);
 // The readers and writers open regular files only ("cannot open" for a
 // folder, device, FIFO or socket). A file with other hard links is given a
 // new file under the name written to; the other names keep the old one.
-// "setid3v1": 0 written, 1 cannot open, 2 cannot read the last 128 bytes,
-// 3 shorter than 128 bytes, 4 read-only, 5 the record could not be written
-// (the file is left as it was), 6 a new file could not be given the file's
-// owner and group (hard links only).
+// "getid3v1": a ReadId3v1Result.
+int32_t read_id3v1_tag(const char* path);
+// "setid3v1": a WriteId3v1Result; the file is left as it was unless written.
 int32_t write_id3v1_tag(const char* path);
-// "removeid3v1": 0 removed, 1 cannot open, 2 no tag, 3 shorter than 128
-// bytes, 4 read-only (the file is not opened), 5 the file could not be cut,
-// 6 as for "setid3v1".
+// "removeid3v1": a RemoveId3v1Result; a read-only file is not opened.
 int32_t remove_id3v1_tag(const char* path);
 
 }  // namespace engine

@@ -10,24 +10,9 @@ namespace engine {
 
 id3v2_field id3v2_fields[kId3v2SlotCount];
 
-const SlotFrame slot_frames[kId3v2SlotCount] = {
-    {"TCOM", kTextFrame},     // Composer
-    {"TOPE", kTextFrame},     // OriginalArtist
-    {"TCOP", kTextFrame},     // Copyright
-    {"WXXX", kUrlFrame},      // URL
-    {"TENC", kTextFrame},     // EncodedBy
-    {"COMM", kCommentFrame},  // Comment
-    {"TCON", kTextFrame},     // Genre
-    {"TYER", kTextFrame},     // Year
-    {"TALB", kTextFrame},     // Album
-    {"TPE1", kTextFrame},     // Artist
-    {"TIT2", kTextFrame},     // Title
-    {"TRCK", kTextFrame},     // Track
-};
-
 int slot_of_frame(std::string_view id) {
-    for (int slot = 0; slot < kId3v2SlotCount; ++slot)
-        if (id == slot_frames[slot].id) return slot;
+    for (const zubmp3::Id3v2Field& field : zubmp3::kId3v2Fields)
+        if (id == field.frame_id) return field.slot;
     return -1;
 }
 

@@ -1,10 +1,13 @@
-// The store of twelve ID3v2 values shared by reading and writing, and the
-// rules that take a value out of a frame's content.
+// The store of the twelve ID3v2 values shared by reading and writing (the
+// fields themselves are listed in zubmp3/id3v2_field_table.h), and the rules
+// that take a value out of a frame's content.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+
+#include "zubmp3/id3v2_field_table.h"
 
 namespace engine {
 
@@ -13,22 +16,13 @@ struct id3v2_field {
     char* text;    // zero-terminated, from tag_alloc; null: no value
 };
 
-enum Id3v2Slot : int {
-    kComposer, kOriginalArtist, kCopyright, kUrl, kEncodedBy, kComment,
-    kGenre, kYear, kAlbum, kArtist, kTitle, kTrack,
-};
-constexpr int kId3v2SlotCount = 12;
+using zubmp3::Id3v2Slot;
+using enum zubmp3::Id3v2Slot;
+using zubmp3::kId3v2SlotCount;
 
 extern id3v2_field id3v2_fields[kId3v2SlotCount];
 
-// How a slot's value sits in its frame: the kind number of extract_frame_value.
-enum FrameKind : int { kTextFrame = 1, kUrlFrame = 2, kCommentFrame = 5 };
-
-struct SlotFrame {
-    char id[5];  // ID3v2.3 frame identifier
-    FrameKind kind;
-};
-extern const SlotFrame slot_frames[kId3v2SlotCount];
+using enum zubmp3::Id3v2FrameKind;
 
 // The slot whose frame is `id` (four letters), or -1.
 int slot_of_frame(std::string_view id);

@@ -60,7 +60,7 @@ FieldReading read_field_value(int slot, const Frame23& frame) {
     if (!frame.readable) return {{}, true};
     const auto flat = flatten_to_latin1(frame.name(), ByteSpan(frame.content).subspan(frame.payload));
     if (!flat) return {{}, true};
-    char* value = extract_frame_value(flat->bytes.data(), flat->bytes.size(), slot_frames[slot].kind);
+    char* value = extract_frame_value(flat->bytes.data(), flat->bytes.size(), zubmp3::kId3v2Fields[slot].kind);
     if (value == nullptr) throw std::bad_alloc();
     FieldReading reading{value, flat->lossy};
     tag_free(value);

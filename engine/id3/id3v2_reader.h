@@ -6,16 +6,11 @@
 #include <string_view>
 
 #include "id3v2_tag.h"
+#include "zubmp3/engine_results.h"
 
 namespace engine {
 
-// Results of "getid3v2".
-enum ReadId3v2Result : int32_t {
-    kReadOk = 0,
-    kReadCannotOpen = 1,
-    kReadNoTag = 2,
-    kReadDamaged = 3,  // a bad header, a tag longer than the file, an unreadable extended header
-};
+using enum zubmp3::ReadId3v2Result;
 
 // "getid3v2": empties the store, then fills it from the tag at the start of
 // the file.

@@ -60,7 +60,7 @@ public:
         const size_t prefix_length = slot == kUrl ? 2 : slot == kComment ? 5 : 1;
         if (prefix_length + length > kMaxOldFrameSize) return kWriteFrameTooLarge;
         Frame23 frame;
-        std::memcpy(frame.id, slot_frames[slot].id, 4);
+        std::memcpy(frame.id, zubmp3::kId3v2Fields[slot].frame_id.data(), 4);
         frame.flags[0] = slot == kEncodedBy ? 0x40 : 0x00;
         if (slot == kUrl) frame.content = {0, 0};
         else if (slot == kComment) frame.content.assign(prefix, prefix + 5);

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "id3v2_tag.h"
+#include "zubmp3/engine_results.h"
 
 namespace engine {
 
@@ -22,19 +23,7 @@ void define_temp_folder(const char* folder);
 // Largest frame the writer accepts, in the old tag and in the new one.
 constexpr int64_t kMaxOldFrameSize = 64000;
 
-enum WriteId3v2Result : int32_t {
-    kWriteOk = 0,
-    kWriteReadOnly = 1,
-    kWriteNoTempFile = 2,
-    kWriteOldTagUnreadable = 3,
-    kWriteTempNotReopened = 4,     // no longer given: the new file is never reopened
-    kWriteTargetUnreadable = 5,    // also: not a regular file
-    kWriteTempNotAppendable = 6,   // no longer given
-    kWriteCopyFailed = 7,          // the new file could not take the file's place
-    kWriteFrameTooLarge = 8,
-    kWriteTempIncomplete = 9,      // the new file could not be written whole (disk full)
-    kWriteOwnerNotKept = 10,       // the new file cannot be given the file's owner and group
-};
+using enum zubmp3::WriteId3v2Result;
 
 // "setid3v2".
 int32_t write_id3v2_tag(const char* path);
@@ -53,16 +42,7 @@ int32_t build_id3v2_frames(ByteSpan old_tag, int64_t file_length, Bytes& frames)
 // Header, frames and ten bytes of padding.
 Bytes render_id3v2_tag(const Bytes& frames);
 
-enum RemoveId3v2Result : int32_t {
-    kRemoveOk = 0,
-    kRemoveReadOnly = 1,
-    kRemoveNoTag = 2,
-    kRemoveNoTempFile = 3,
-    kRemoveCannotRead = 4,   // cannot open or read the file (or it is no regular file), or its tag runs past its end
-    kRemoveCopyFailed = 5,   // the new file could not take the file's place
-    kRemoveTempIncomplete = 6,
-    kRemoveOwnerNotKept = 7,  // the new file cannot be given the file's owner and group
-};
+using enum zubmp3::RemoveId3v2Result;
 
 // "remove_id3v2_tag".
 int32_t remove_id3v2_tag(const char* path);

@@ -1,5 +1,8 @@
 // The tag words of interface1.
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <utility>
 #include <string_view>
 
 #include "../dispatch.h"
@@ -20,8 +23,6 @@ const char* path_of(const CommandArgs& args) {
 
 // ---- ID3v1 ----
 
-// What the ID3v1 words answer when they cannot finish: "cannot open".
-constexpr int32_t kV1CannotOpen = 1;
 
 int32_t get_id3v1(const CommandArgs& args) { return read_id3v1_tag(path_of(args)); }
 int32_t set_id3v1(const CommandArgs& args) { return write_id3v1_tag(path_of(args)); }
@@ -100,8 +101,23 @@ int32_t stage_v2(const CommandArgs& args) {
     return 0;
 }
 
-constexpr Command kTagCommands[] = {
-    {"getid3v1", get_id3v1, kV1CannotOpen},
+// Each field's three words: "v2<stem>size", "v2<stem>" and "wv2<stem>".
+template <int Slot>
+constexpr zubmp3::Id3v2Word kSizeWord = zubmp3::id3v2_word("v2", static_cast<Id3v2Slot>(Slot), "size");
+template <int Slot>
+constexpr zubmp3::Id3v2Word kGetWord = zubmp3::id3v2_word("v2", static_cast<Id3v2Slot>(Slot));
+template <int Slot>
+constexpr zubmp3::Id3v2Word kStageWord = zubmp3::id3v2_word("wv2", static_cast<Id3v2Slot>(Slot));
+
+template <int... Slot>
+constexpr auto field_commands(std::integer_sequence<int, Slot...>) {
+    return std::array{Command{kSizeWord<Slot>.view(), get_v2_size<Slot>}...,
+                      Command{kGetWord<Slot>.view(), get_v2_text<Slot>}...,
+                      Command{kStageWord<Slot>.view(), stage_v2<Slot>}...};
+}
+
+constexpr Command kOtherTagCommands[] = {
+    {"getid3v1", get_id3v1, kV1ReadCannotOpen},
     {"v1Genre", get_v1_genre},
     {"v1Comment", get_v1_text<v1_comment>},
     {"v1Year", get_v1_text<v1_year>},
@@ -117,50 +133,23 @@ constexpr Command kTagCommands[] = {
     {"wv1Artist", stage_v1<v1_artist, 30>},
     {"wv1Title", stage_v1<v1_title, 30>},
     {"wv1Track", stage_v1_track},
-    {"setid3v1", set_id3v1, kV1CannotOpen},
-    {"removeid3v1", remove_id3v1, kV1CannotOpen},
+    {"setid3v1", set_id3v1, kV1WriteCannotOpen},
+    {"removeid3v1", remove_id3v1, kV1RemoveCannotOpen},
     {"getid3v2", get_id3v2, kReadDamaged},
-    {"v2Composersize", get_v2_size<kComposer>},
-    {"v2OriginalArtistsize", get_v2_size<kOriginalArtist>},
-    {"v2Copyrightsize", get_v2_size<kCopyright>},
-    {"v2URLsize", get_v2_size<kUrl>},
-    {"v2Commentsize", get_v2_size<kComment>},
-    {"v2Genresize", get_v2_size<kGenre>},
-    {"v2Yearsize", get_v2_size<kYear>},
-    {"v2Albumsize", get_v2_size<kAlbum>},
-    {"v2Artistsize", get_v2_size<kArtist>},
-    {"v2Titlesize", get_v2_size<kTitle>},
-    {"v2Tracksize", get_v2_size<kTrack>},
-    {"v2EncodedBysize", get_v2_size<kEncodedBy>},
-    {"v2EncodedBy", get_v2_text<kEncodedBy>},
-    {"v2Track", get_v2_text<kTrack>},
-    {"v2Title", get_v2_text<kTitle>},
-    {"v2Artist", get_v2_text<kArtist>},
-    {"v2Album", get_v2_text<kAlbum>},
-    {"v2Year", get_v2_text<kYear>},
-    {"v2Genre", get_v2_text<kGenre>},
-    {"v2Comment", get_v2_text<kComment>},
-    {"v2URL", get_v2_text<kUrl>},
-    {"v2Copyright", get_v2_text<kCopyright>},
-    {"v2OriginalArtist", get_v2_text<kOriginalArtist>},
-    {"v2Composer", get_v2_text<kComposer>},
     {"v2cleanup", cleanup_id3v2},
-    {"wv2Track", stage_v2<kTrack>},
-    {"wv2Title", stage_v2<kTitle>},
-    {"wv2Artist", stage_v2<kArtist>},
-    {"wv2Album", stage_v2<kAlbum>},
-    {"wv2Year", stage_v2<kYear>},
-    {"wv2Genre", stage_v2<kGenre>},
-    {"wv2Comment", stage_v2<kComment>},
-    {"wv2EncodedBy", stage_v2<kEncodedBy>},
-    {"wv2URL", stage_v2<kUrl>},
-    {"wv2Copyright", stage_v2<kCopyright>},
-    {"wv2OriginalArtist", stage_v2<kOriginalArtist>},
-    {"wv2Composer", stage_v2<kComposer>},
     {"setid3v2", set_id3v2, kWriteOldTagUnreadable},
     {"definetempfolder", define_temp},
     {"remove_id3v2_tag", remove_id3v2, kRemoveCannotRead},
 };
+
+constexpr auto kFieldCommands = field_commands(std::make_integer_sequence<int, kId3v2SlotCount>());
+
+constexpr auto kTagCommands = [] {
+    std::array<Command, std::size(kOtherTagCommands) + kFieldCommands.size()> all{};
+    std::copy(std::begin(kOtherTagCommands), std::end(kOtherTagCommands), all.begin());
+    std::copy(kFieldCommands.begin(), kFieldCommands.end(), all.begin() + std::size(kOtherTagCommands));
+    return all;
+}();
 
 }  // namespace
 

@@ -21,10 +21,10 @@ int descriptor(StdStream stream) {
     return -1;
 }
 
-// Written by the signal handler, read by the program.
+// Written by the signal handler, read by the program: the signal's number.
 volatile sig_atomic_t interrupted = 0;
 
-void on_interrupt(int) { interrupted = 1; }
+void on_interrupt(int signal_number) { interrupted = signal_number; }
 
 // True when this process may change the terminal on standard input: changing
 // it from a background process would stop the process (SIGTTOU).
@@ -95,5 +95,7 @@ void install_interrupt_handler() {
 }
 
 bool interrupt_requested() { return interrupted != 0; }
+
+int interrupt_signal() { return interrupted; }
 
 }  // namespace platform

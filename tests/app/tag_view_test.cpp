@@ -62,9 +62,9 @@ TEST(TagView, TableLabelsEachField) {
     EXPECT_NE(table.find("ID3v1\n"), std::string::npos) << table;
     EXPECT_NE(table.find("  Title            Café\n"), std::string::npos) << table;
     EXPECT_NE(table.find("  Genre            1 (Classic Rock)\n"), std::string::npos) << table;
-    EXPECT_NE(table.find("ID3v2: none (result 3: the tag is damaged)"), std::string::npos) << table;
+    EXPECT_NE(table.find("ID3v2: none (the tag is damaged)"), std::string::npos) << table;
 
     TagV1 none;
     none.result = 2;
-    EXPECT_NE(tags_table(none, v2, kGenres).find("ID3v1: none (result 2: no tag)"), std::string::npos);
+    EXPECT_NE(tags_table(none, v2, kGenres).find("ID3v1: none (no tag)"), std::string::npos);
 }

@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string_view>
+#include <utility>
 
 #include "error_table.h"
 #include "fake_support.h"
 #include "recorder.h"
 #include "test_support.h"
+#include "zubmp3/engine_results.h"
 #include "zubmp3/zubencode.h"
 
 namespace {
@@ -63,6 +66,49 @@ TEST(ErrorTable, NumbersOutsideTheTableAreReportedAs255) {
         const auto error = zubmp3::reported_error(number);
         EXPECT_EQ(error.number, 255);
         EXPECT_EQ(utf8(error.message), "Unexpected error " + std::to_string(number));
+    }
+}
+
+TEST(ErrorTable, EveryFailedJobStatusHasItsMessage) {
+    const std::pair<zubmp3::Long, std::u16string> messages[] = {
+        {101, u"Unable to load required dll"},
+        {102, u"Invalid wav file"},
+        {103, u"Error openning the wav file"},
+        {104, u"Cannot create the destination mp3 file"},
+        {105, u"Error opening encoding stream or invalid settings"},
+        {106, u"Encoder failed, contact the developer"},
+        {107, u"Output file write error"},
+        {108, u"Invalid bitrate value "},
+        {109, u"Invalid quality settings"},
+        {110, u"Destination filename is missing"},
+        {111, u"Cannot create destination folder"},
+        {112, u"User abort"},
+        {120, u"Invalid stereo mode value"},
+    };
+    for (const auto& [number, message] : messages) {
+        const auto error = zubmp3::reported_error(number);
+        EXPECT_EQ(error.number, number);
+        EXPECT_EQ(error.message, message) << number;
+    }
+}
+
+// Every result a tag command gives has words; the two no longer given have none.
+TEST(TagResults, EveryResultACommandGivesIsDescribed) {
+    using zubmp3::TagCommand;
+    const std::pair<TagCommand, int32_t> last_results[] = {
+        {TagCommand::read_v1, zubmp3::kV1ReadTooShort},        {TagCommand::write_v1, zubmp3::kV1WriteOwnerNotKept},
+        {TagCommand::remove_v1, zubmp3::kV1RemoveOwnerNotKept}, {TagCommand::read_v2, zubmp3::kReadDamaged},
+        {TagCommand::write_v2, zubmp3::kWriteOwnerNotKept},    {TagCommand::remove_v2, zubmp3::kRemoveOwnerNotKept},
+    };
+    for (const auto& [command, last] : last_results) {
+        for (int32_t result = 0; result <= last; ++result) {
+            const bool retired = command == TagCommand::write_v2 &&
+                                 (result == zubmp3::kWriteTempNotReopened || result == zubmp3::kWriteTempNotAppendable);
+            EXPECT_EQ(std::string_view(zubmp3::tag_result_description(command, result)).empty(), retired)
+                << static_cast<int>(command) << " " << result;
+        }
+        EXPECT_STREQ(zubmp3::tag_result_description(command, last + 1), "");
+        EXPECT_STREQ(zubmp3::tag_result_description(command, -1), "");
     }
 }
 

@@ -295,15 +295,15 @@ TEST_F(EncoderConfig, SettingChecksInOrder) {
     engine_testing::command("stereomode", 5);
     engine_testing::command("bitrate", 100);
     engine_testing::command("quality", 3);
-    EXPECT_EQ(engine::fill_encoder_config(c, 2, 44100), 20);
+    EXPECT_EQ(engine::fill_encoder_config(c, 2, 44100), zubmp3::kJobInvalidStereoMode);
     engine_testing::command("stereomode", -1);
-    EXPECT_EQ(engine::fill_encoder_config(c, 1, 44100), 20);  // checked for one channel too
+    EXPECT_EQ(engine::fill_encoder_config(c, 1, 44100), zubmp3::kJobInvalidStereoMode);  // checked for one channel too
     engine_testing::command("stereomode", 0);
-    EXPECT_EQ(engine::fill_encoder_config(c, 2, 44100), 8);
+    EXPECT_EQ(engine::fill_encoder_config(c, 2, 44100), zubmp3::kJobInvalidBitrate);
     engine_testing::command("bitrate", 320);
-    EXPECT_EQ(engine::fill_encoder_config(c, 2, 44100), 9);
+    EXPECT_EQ(engine::fill_encoder_config(c, 2, 44100), zubmp3::kJobInvalidQuality);
     engine_testing::command("quality", -1);
-    EXPECT_EQ(engine::fill_encoder_config(c, 2, 44100), 9);
+    EXPECT_EQ(engine::fill_encoder_config(c, 2, 44100), zubmp3::kJobInvalidQuality);
     engine_testing::command("quality", 2);
     EXPECT_EQ(engine::fill_encoder_config(c, 2, 44100), 0);
     EXPECT_EQ(c.nPreset, 2);

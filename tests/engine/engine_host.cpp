@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load the engine from %s\n", folder.c_str());
         return 3;
     }
-    auto call = reinterpret_cast<Interface1Function>(GetProcAddress(engine, "interface1"));
+    auto call = reinterpret_cast<zubmp3::Interface1Function>(GetProcAddress(engine, "interface1"));
     bool unload_paused = false;
     for (int i = 4; i < argc; ++i) {
         const std::string arg = argv[i];

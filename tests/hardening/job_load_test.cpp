@@ -35,7 +35,7 @@ class Engine {
 public:
     Engine() {
         module_ = LoadLibraryA(platform::to_windows_path((kEngine.parent_path() / "zubmp3enc2.dll").string()).c_str());
-        if (module_ != nullptr) call_ = reinterpret_cast<Interface1Function>(GetProcAddress(module_, "interface1"));
+        if (module_ != nullptr) call_ = reinterpret_cast<zubmp3::Interface1Function>(GetProcAddress(module_, "interface1"));
     }
     ~Engine() { unload(); }
     Engine(const Engine&) = delete;
@@ -62,7 +62,7 @@ public:
 
 private:
     HMODULE module_ = nullptr;
-    Interface1Function call_ = nullptr;
+    zubmp3::Interface1Function call_ = nullptr;
 };
 
 bool mpg123_decodes(const fs::path& mp3, std::string& messages) {

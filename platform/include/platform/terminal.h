@@ -44,5 +44,7 @@ private:
 // action, so a second one ends the process as usual.
 void install_interrupt_handler();
 bool interrupt_requested();
+// The number of the signal caught (SIGINT or SIGTERM); 0 before any.
+int interrupt_signal();
 
 }  // namespace platform
