@@ -23,7 +23,7 @@ struct Command {
 
 // Each module keeps its own part of the table.
 std::span<const Command> encoding_commands();  // engine/encoding_commands.cpp
-std::span<const Command> tag_commands();        // engine/id3/tag_commands.cpp
+std::span<const Command> tag_commands();        // engine/tag_commands.cpp
 
 // The entry for `word` (exact byte match), or nullptr.
 const Command* find_command_entry(std::string_view word);

@@ -33,9 +33,4 @@ extern std::atomic<int32_t> setting_stereo_mode;      // 0 stereo, 1 joint, 2 du
 extern std::atomic<int32_t> setting_quality;          // 0 normal, 1 low, 2 high
 extern std::atomic<int32_t> setting_priority;         // 1 idle, 2 normal, 3 high
 
-// Counting allocation pair for tag texts.
-extern std::atomic<int32_t> tag_alloc_count;
-void* tag_alloc(size_t size);
-void tag_free(void* block);
-
 }  // namespace engine

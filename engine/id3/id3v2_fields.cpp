@@ -4,11 +4,8 @@
 #include <climits>
 #include <cstring>
 
-#include "../engine_state.h"
 
 namespace engine {
-
-id3v2_field id3v2_fields[kId3v2SlotCount];
 
 int slot_of_frame(std::string_view id) {
     for (const zubmp3::Id3v2Field& field : zubmp3::kId3v2Fields)

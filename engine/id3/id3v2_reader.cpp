@@ -5,7 +5,6 @@
 #include <memory>
 #include <new>
 
-#include "../engine_state.h"
 #include "genre_names.h"
 #include "id3v2_fields.h"
 #include "platform/win32.h"

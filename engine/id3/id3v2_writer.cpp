@@ -7,19 +7,13 @@
 #include <new>
 #include <string>
 
-#include "../engine_state.h"
-#include "../file_helpers.h"
 #include "id3v2_fields.h"
 #include "id3v2_reader.h"
 #include "tag_files.h"
 
 namespace engine {
 
-char temp_folder[kTempFolderSize];
-
 namespace {
-
-bool temp_folder_fits = true;
 
 // The order in which frames not found in the old tag are appended.
 constexpr int kFixedOrder[kId3v2SlotCount] = {
@@ -154,7 +148,7 @@ int32_t result_of(Replaced outcome, const ReplaceResults& results) {
 // not fit its buffer.
 bool replacement_folder(std::string& folder) {
     folder = temp_folder;
-    trim_trailing_spaces(folder);
+    folder.erase(folder.find_last_not_of(' ') + 1);
     return temp_folder_fits;
 }
 

@@ -5,12 +5,12 @@
 #include <utility>
 #include <string_view>
 
-#include "../dispatch.h"
-#include "genre_names.h"
-#include "id3v1.h"
-#include "id3v2_fields.h"
-#include "id3v2_reader.h"
-#include "id3v2_writer.h"
+#include "dispatch.h"
+#include "id3/genre_names.h"
+#include "id3/id3v1.h"
+#include "id3/id3v2_fields.h"
+#include "id3/id3v2_reader.h"
+#include "id3/id3v2_writer.h"
 
 namespace engine {
 namespace {
