@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "internal.h"
@@ -37,6 +40,52 @@ bool copy_contents(int from, int to) {
         }
         if (!write_all(to, buffer.data(), static_cast<size_t>(n))) return false;
     }
+}
+
+// Owns an open file descriptor: closed when the owner goes out of scope.
+class OwnedFd {
+public:
+    explicit OwnedFd(int fd) : fd_(fd) {}
+    ~OwnedFd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    OwnedFd(const OwnedFd&) = delete;
+    OwnedFd& operator=(const OwnedFd&) = delete;
+
+    bool valid() const { return fd_ >= 0; }
+    int get() const { return fd_; }
+    // Closes it now: false, with errno set, when the close reports an error
+    // (on a written file, data that never reached the disk).
+    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
+
+private:
+    int fd_;
+};
+
+BOOL failed_with_errno(int error) {
+    set_error_from_errno(error);
+    return FALSE;
+}
+
+// Writes a copy of `from` as a new file in `folder`, with the owner and
+// permission bits of `model`, flushed to the disk. Its path, or nullopt with
+// errno set and nothing left behind.
+std::optional<std::string> write_staged_copy(int from, const std::string& folder, const struct stat& model) {
+    std::string staging = folder + "/.zubcopy-XXXXXX";
+    OwnedFd to(mkostemp(staging.data(), O_CLOEXEC));
+    if (!to.valid()) return std::nullopt;
+    int error = 0;
+    if (!copy_contents(from, to.get())) {
+        error = errno;
+    } else {
+        if (fchown(to.get(), model.st_uid, model.st_gid) != 0) { /* keep our own ownership */ }
+        if (fchmod(to.get(), model.st_mode & 07777) != 0 || fsync(to.get()) != 0) error = errno;
+    }
+    if (!to.close() && error == 0) error = errno;
+    if (error == 0) return staging;
+    unlink(staging.c_str());
+    errno = error;
+    return std::nullopt;
 }
 
 // The path of the file open on `fd`, symbolic links resolved: a write that
@@ -214,13 +263,10 @@ BOOL CopyFileA(const char* existing, const char* new_file, BOOL fail_if_exists) 
     auto target = host_path(new_file);
     if (!target) return FALSE;
 
-    const int from = open(source->c_str(), O_RDONLY | O_CLOEXEC);
-    if (from < 0) {
-        set_error_from_errno(errno);
-        return FALSE;
-    }
+    const OwnedFd from(open(source->c_str(), O_RDONLY | O_CLOEXEC));
+    if (!from.valid()) return failed_with_errno(errno);
     struct stat source_info {};
-    fstat(from, &source_info);
+    fstat(from.get(), &source_info);
 
     // Replace the file a symbolic link points to, not the link; keep the
     // replaced file's permission bits and owner.
@@ -231,39 +277,21 @@ BOOL CopyFileA(const char* existing, const char* new_file, BOOL fail_if_exists) 
     struct stat target_info {};
     const bool target_exists = stat(target->c_str(), &target_info) == 0;
     if (target_exists && fail_if_exists) {
-        close(from);
         SetLastError(ERROR_FILE_EXISTS);
         return FALSE;
     }
     if (target_exists && S_ISDIR(target_info.st_mode)) {
-        close(from);
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    const struct stat& model = target_exists ? target_info : source_info;
 
     const std::string folder = folder_of(*target);
-    std::string staging = folder + "/.zubcopy-XXXXXX";
-    const int to = mkostemp(staging.data(), O_CLOEXEC);
-    if (to < 0) {
+    const auto staging = write_staged_copy(from.get(), folder, target_exists ? target_info : source_info);
+    if (!staging) return failed_with_errno(errno);
+    if (rename(staging->c_str(), target->c_str()) != 0) {
         const int error = errno;
-        close(from);
-        set_error_from_errno(error);
-        return FALSE;
-    }
-    bool ok = copy_contents(from, to);
-    int error = ok ? 0 : errno;
-    if (ok) {
-        if (fchown(to, model.st_uid, model.st_gid) != 0) { /* keep our own ownership */ }
-        if (fchmod(to, model.st_mode & 07777) != 0 || fsync(to) != 0) ok = false, error = errno;
-    }
-    if (close(to) != 0 && ok) ok = false, error = errno;
-    close(from);
-    if (ok && rename(staging.c_str(), target->c_str()) != 0) ok = false, error = errno;
-    if (!ok) {
-        unlink(staging.c_str());
-        set_error_from_errno(error);
-        return FALSE;
+        unlink(staging->c_str());
+        return failed_with_errno(error);
     }
     sync_folder(folder);
     return TRUE;
