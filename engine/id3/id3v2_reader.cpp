@@ -85,7 +85,7 @@ int32_t read_id3v2_tag_bytes(ByteSpan tag) {
         // Only the frames of the twelve fields are converted, so that a large
         // picture is never copied.
         if (slot_of_frame(v23_id_of(header.major, raw.id)) < 0) continue;
-        const auto frame = to_v23_frame(header.major, header.flags & 0x80, raw);
+        const auto frame = to_v23_frame(header.major, header.flags & tag_flags::kUnsynchronisation, raw);
         if (!frame) continue;
         const int slot = field_slot_of(*frame);
         if (slot < 0 || seen[slot]) continue;  // the first of duplicates is the field
