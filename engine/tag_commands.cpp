@@ -116,7 +116,7 @@ constexpr auto field_commands(std::integer_sequence<int, Slot...>) {
                       Command{kStageWord<Slot>.view(), stage_v2<Slot>}...};
 }
 
-constexpr Command kOtherTagCommands[] = {
+constexpr Command kOtherTagCommandRows[] = {
     {"getid3v1", get_id3v1, kV1ReadCannotOpen},
     {"v1Genre", get_v1_genre},
     {"v1Comment", get_v1_text<v1_comment>},
@@ -144,12 +144,7 @@ constexpr Command kOtherTagCommands[] = {
 
 constexpr auto kFieldCommands = field_commands(std::make_integer_sequence<int, kId3v2SlotCount>());
 
-constexpr auto kTagCommands = [] {
-    std::array<Command, std::size(kOtherTagCommands) + kFieldCommands.size()> all{};
-    std::copy(std::begin(kOtherTagCommands), std::end(kOtherTagCommands), all.begin());
-    std::copy(kFieldCommands.begin(), kFieldCommands.end(), all.begin() + std::size(kOtherTagCommands));
-    return all;
-}();
+constexpr auto kTagCommands = join_commands(std::to_array(kOtherTagCommandRows), kFieldCommands);
 
 }  // namespace
 
