@@ -6,6 +6,7 @@ std::atomic<int32_t> job_status{0};
 std::atomic<int32_t> job_progress{0};
 std::atomic<int32_t> pause_requested{0};
 std::atomic<int32_t> cancel_requested{0};
+std::atomic<int32_t> job_held{0};
 
 char input_wav_path[kInputPathSize];
 char output_mp3_path[kOutputPathSize];

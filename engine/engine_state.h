@@ -13,6 +13,7 @@ extern std::atomic<int32_t> job_status;        // a JobStatus: kJobRunning while
 extern std::atomic<int32_t> job_progress;      // percent
 extern std::atomic<int32_t> pause_requested;
 extern std::atomic<int32_t> cancel_requested;
+extern std::atomic<int32_t> job_held;          // 1 while the worker waits in a pause, between two chunks
 
 constexpr size_t kInputPathSize = 300;   // input path: at most 299 characters
 constexpr size_t kOutputPathSize = 300;  // output path: at most 255 characters (split buffer)

@@ -212,7 +212,11 @@ bool EncodeJob::write_output(uint32_t bytes) {
 
 bool EncodeJob::may_go_on() const {
     if (cancel_requested != 0) return false;
-    while (pause_requested != 0 && cancel_requested == 0) Sleep(50);
+    if (pause_requested != 0) {
+        job_held = 1;
+        while (pause_requested != 0 && cancel_requested == 0) Sleep(50);
+        job_held = 0;
+    }
     return cancel_requested == 0;
 }
 
