@@ -40,8 +40,7 @@ int32_t pass_files(const CommandArgs& args) {
     return start_encode_thread();
 }
 
-// The settings words: each stores its number for the next job and traces it
-// (the trace texts are the engine's own, kept word for word).
+// The settings words: each stores its number for the next job and traces it.
 struct SettingWord {
     std::string_view word;
     std::atomic<int32_t>* setting;

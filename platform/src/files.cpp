@@ -88,6 +88,45 @@ std::optional<std::string> write_staged_copy(int from, const std::string& folder
     return std::nullopt;
 }
 
+// "<stem><hex>.tmp" for the low 16 bits of `number`; nullopt (buffer
+// overflow) when it would not fit MAX_PATH.
+std::optional<std::string> temp_file_name_of(const std::string& stem, UINT number) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%X", number & 0xFFFFu);
+    std::string name = stem + hex + ".tmp";
+    if (name.size() < MAX_PATH) return name;
+    SetLastError(ERROR_BUFFER_OVERFLOW);
+    return std::nullopt;
+}
+
+// Creates the first free "<stem><hex>.tmp" and writes its name to
+// `temp_file_name`; its number, or 0. Numbers start from a per-process,
+// per-call seed; O_EXCL makes the name unique against every other process
+// using the folder.
+UINT create_temp_file(const std::string& stem, char* temp_file_name) {
+    static std::atomic<unsigned> calls{0};
+    const auto now = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
+    unsigned number = (now ^ (static_cast<unsigned>(getpid()) << 8) ^ (calls++ * 7919u)) & 0xFFFFu;
+    for (unsigned attempt = 0; attempt < 0x10000u; ++attempt, number = (number + 1) & 0xFFFFu) {
+        if (number == 0) continue;
+        const auto name = temp_file_name_of(stem, number);
+        if (!name) return 0;
+        const auto host = host_path(name->c_str());
+        if (!host) return 0;
+        const OwnedFd created(open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (created.valid()) {
+            std::memcpy(temp_file_name, name->c_str(), name->size() + 1);
+            return number;
+        }
+        if (errno != EEXIST) {
+            set_error_from_errno(errno);
+            return 0;
+        }
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return 0;
+}
+
 // The path of the file open on `fd`, symbolic links resolved: a write that
 // replaces the file replaces the file a link points to, never the link.
 std::string resolved_path(int fd, const std::string& host) {
@@ -201,45 +240,16 @@ UINT GetTempFileNameA(const char* path, const char* prefix, UINT unique, char* t
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    std::string folder = path;
-    if (folder.empty() || folder.back() != '\\') folder += '\\';
-    folder.append(prefix == nullptr ? "" : prefix, prefix == nullptr ? 0 : strnlen(prefix, 3));
+    std::string stem = path;
+    if (stem.empty() || stem.back() != '\\') stem += '\\';
+    stem.append(prefix == nullptr ? "" : prefix, prefix == nullptr ? 0 : strnlen(prefix, 3));
+    if (unique == 0) return create_temp_file(stem, temp_file_name);
 
-    // Numbers start from a per-process, per-call seed; O_EXCL makes the name
-    // unique against every other process using the folder.
-    static std::atomic<unsigned> calls{0};
-    const auto now = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
-    unsigned number = (now ^ (static_cast<unsigned>(getpid()) << 8) ^ (calls++ * 7919u)) & 0xFFFFu;
-
-    for (unsigned attempt = 0; attempt < 0x10000u; ++attempt, number = (number + 1) & 0xFFFFu) {
-        if (number == 0) continue;
-        const UINT value = unique != 0 ? unique : number;
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "%X", value & 0xFFFFu);
-        const std::string name = folder + hex + ".tmp";
-        if (name.size() >= MAX_PATH) {
-            SetLastError(ERROR_BUFFER_OVERFLOW);
-            return 0;
-        }
-        if (unique != 0) {  // name only, nothing created (as on Windows)
-            std::memcpy(temp_file_name, name.c_str(), name.size() + 1);
-            return unique;
-        }
-        const auto host = host_path(name.c_str());
-        if (!host) return 0;
-        const int fd = open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            close(fd);
-            std::memcpy(temp_file_name, name.c_str(), name.size() + 1);
-            return value;
-        }
-        if (errno != EEXIST) {
-            set_error_from_errno(errno);
-            return 0;
-        }
-    }
-    SetLastError(ERROR_FILE_EXISTS);
-    return 0;
+    // A name only, nothing created (as on Windows).
+    const auto name = temp_file_name_of(stem, unique);
+    if (!name) return 0;
+    std::memcpy(temp_file_name, name->c_str(), name->size() + 1);
+    return unique;
 }
 
 BOOL DeleteFileA(const char* path) {
