@@ -1,11 +1,8 @@
 #include "id3v2_tag.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <string>
-
-#include "platform/win32.h"
 
 namespace engine {
 
@@ -274,15 +271,6 @@ HeaderCheck parse_id3v2_header(ByteSpan head, Id3v2Header& header) {
 uint32_t id3v2_tag_length_of(ByteSpan head) {
     Id3v2Header header;
     return parse_id3v2_header(head, header) == HeaderCheck::ok ? header.total : 0;
-}
-
-int32_t id3v2_tag_length(const char* path) {
-    FILE* file = win_fopen(path, "rb");
-    if (file == nullptr) return 0;
-    uint8_t head[kId3v2HeaderSize];
-    const size_t got = std::fread(head, 1, sizeof head, file);
-    std::fclose(file);
-    return static_cast<int32_t>(id3v2_tag_length_of(ByteSpan(head, got)));
 }
 
 std::optional<ByteSpan> id3v2_frame_area(ByteSpan tag, const Id3v2Header& header, Bytes& scratch) {

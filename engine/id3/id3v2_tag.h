@@ -60,8 +60,6 @@ HeaderCheck parse_id3v2_header(ByteSpan head, Id3v2Header& header);
 // Length of the tag that `head` begins with, header (and footer) included;
 // 0 when it does not begin with a valid ID3v2 header.
 uint32_t id3v2_tag_length_of(ByteSpan head);
-// The same for the file at `path`; 0 also when it cannot be read.
-int32_t id3v2_tag_length(const char* path);
 
 // The frames of a whole tag (`tag` starts with the header), extended header
 // skipped; the unsynchronisation of a whole 2.2 or 2.3 tag is undone into
