@@ -362,27 +362,6 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written_coun
     return TRUE;
 }
 
-BOOL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS info_class, void* info, DWORD size) {
-    FileHandle* handle = as_file(file);
-    if (handle == nullptr) return FALSE;
-    if (info_class != FileStandardInfo || info == nullptr || size < sizeof(FILE_STANDARD_INFO)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    struct stat status {};
-    if (fstat(handle->fd, &status) != 0) {
-        set_error_from_errno(errno);
-        return FALSE;
-    }
-    auto* standard = static_cast<FILE_STANDARD_INFO*>(info);
-    standard->AllocationSize = static_cast<int64_t>(status.st_blocks) * 512;
-    standard->EndOfFile = status.st_size;
-    standard->NumberOfLinks = static_cast<DWORD>(status.st_nlink);
-    standard->DeletePending = status.st_nlink == 0;
-    standard->Directory = S_ISDIR(status.st_mode);
-    return TRUE;
-}
-
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD move_method) {
     FileHandle* handle = as_file(file);
     if (handle == nullptr) return INVALID_SET_FILE_POINTER;
