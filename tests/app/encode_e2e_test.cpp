@@ -24,7 +24,7 @@ struct Decoded {
     double rms(int channel) const {
         double sum = 0;
         for (size_t i = static_cast<size_t>(channel); i < samples.size(); i += static_cast<size_t>(channels))
-            sum += double{samples[i]} * samples[i];
+            sum += static_cast<double>(samples[i]) * samples[i];
         return frames() > 0 ? std::sqrt(sum / frames()) : 0;
     }
 };
