@@ -464,6 +464,10 @@ TEST_F(App, GenresListNumberAndName) {
     EXPECT_EQ(list[0], "0 Blues");
     EXPECT_EQ(list[17], "17 Rock");
     EXPECT_EQ(list[148], "148  ");
+
+    const auto json = nlohmann::json::parse(zubmp3("genres --json").out);
+    ASSERT_EQ(json.size(), 148u);  // the blank entry for "no genre" is not a genre
+    EXPECT_EQ(json[17], (nlohmann::json{{"number", 17}, {"name", "Rock"}}));
 }
 
 TEST_F(App, AboutShowsTheControlName) {
