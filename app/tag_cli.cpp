@@ -20,7 +20,7 @@ std::string files_footer(const std::string& example, const std::string& done) {
 
 // The FILE... argument of a tag command.
 void add_files(CLI::App& command, std::vector<std::string>& files) {
-    command.add_option("FILE", files, "MP3 files")->required();
+    command.add_option("FILE", files, "MP3 files")->required()->option_text("... REQUIRED");
 }
 
 Command add_tag_write_command(CLI::App& app, const char* name, const char* description, TagChoice tag,

@@ -13,6 +13,7 @@
 #include "control_events.h"
 #include "control_text.h"
 #include "file_problem.h"
+#include "id3v1_genre.h"
 #include "mpeg_audio.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -21,9 +22,6 @@
 namespace zubmp3::app {
 namespace {
 
-// ID3v1 genre byte written for "no genre": other tag readers take 255 as
-// none (the control reads it as kGenreNone).
-constexpr Long kNoGenre = 255;
 constexpr Long kLargestV1Track = 255;
 
 // A field option of the tag commands and of encode: the ID3v2 field whose
@@ -127,7 +125,7 @@ std::vector<std::string> genre_names() {
 // The ID3v1 genre byte of a number, a name of the list (letter case
 // ignored) or "none"; -1 when there is none such.
 Long v1_genre(const std::string& given, const std::vector<std::string>& names) {
-    if (given.empty() || lower(given) == "none") return kNoGenre;
+    if (given.empty() || lower(given) == "none") return kGenreNone;
     if (all_digits(given)) return given.size() <= 3 && std::stol(given) <= 255 ? static_cast<Long>(std::stol(given)) : -1;
     for (size_t i = 0; i < names.size(); ++i)
         if (names[i] != " " && lower(names[i]) == lower(given)) return static_cast<Long>(i);
@@ -139,7 +137,7 @@ std::string v2_genre(const std::string& given, const std::vector<std::string>& n
     if (lower(given) == "none") return {};
     if (!all_digits(given)) return given;
     const Long number = v1_genre(given, names);
-    if (number == kNoGenre || number == kGenreNone) return {};
+    if (number == kGenreNone || number == kGenreUnlisted) return {};
     return number >= 0 && static_cast<size_t>(number) < names.size() ? names[static_cast<size_t>(number)] : given;
 }
 
@@ -205,6 +203,16 @@ TagV1 read_v1(ZUBEncode& control, const Text& path) {
     return tag;
 }
 
+// The tag as the control reads it, with the file's own genre byte where the
+// control reads one value for many.
+TagV1 read_v1(ZUBEncode& control, const Text& path, const std::string& file) {
+    TagV1 tag = read_v1(control, path);
+    if (tag.result != kV1ReadOk || tag.genre != kGenreUnlisted) return tag;
+    if (const auto host = host_path(file))
+        if (const auto byte = id3v1_genre_byte(*host)) tag.genre = *byte;
+    return tag;
+}
+
 TagV2 read_v2(ZUBEncode& control, const Text& path) {
     std::array<Text, kId3v2SlotCount> t;  // in kMethodOrder
     TagV2 tag;
@@ -225,14 +233,15 @@ const std::string* given(const TagEdits& edits, Id3v2Slot slot) {
     return found == edits.values.end() ? nullptr : &found->second;
 }
 
-Long write_v1(ZUBEncode& control, EventHandlers& events, const Text& path, const TagEdits& edits) {
-    // Fields not given keep the values the file has.
-    TagV1 tag = read_v1(control, path);
+Long write_v1(ZUBEncode& control, EventHandlers& events, const std::string& file, const TagEdits& edits) {
+    // Fields not given keep the values the file has, its genre byte included.
+    const Text path = control_path(file);
+    TagV1 tag = read_v1(control, path, file);
     if (tag.result != 0) {
         tag = TagV1{};
-        tag.genre = kNoGenre;
-    } else if (tag.genre == kGenreNone) {
-        tag.genre = kNoGenre;
+        tag.genre = kGenreNone;
+    } else if (tag.genre == kGenreUnlisted) {
+        tag.genre = kGenreNone;  // the file's byte could not be read: no genre, as before
     }
     if (const auto* genre = given(edits, kGenre)) {
         const Long number = v1_genre(*genre, genre_names(control, events));
@@ -334,7 +343,7 @@ FileReport write_tag_edits(const std::string& file, const TagEdits& edits) {
     EventHandlers events;
     control.set_events(&events);
     if (writes_v1(edits.tag)) {
-        const Long result = write_v1(control, events, path, edits);
+        const Long result = write_v1(control, events, file, edits);
         report.v1 = TagAnswer{result, result == kV1WriteOk ? "" : tag_result_words(TagCommand::write_v1, result)};
     }
     if (writes_v2(edits.tag)) {
@@ -406,7 +415,7 @@ int print_tags(const std::string& file, const TagReadOptions& options) {
     const auto problem = file_problem(file, FileNeed::read);
     std::optional<TagV1> v1;
     std::optional<TagV2> v2;
-    if (options.v1 || both) v1 = read_v1(control, path);
+    if (options.v1 || both) v1 = read_v1(control, path, file);
     if (options.v2 || both) v2 = read_v2(control, path);
     const auto names = genre_names(control, events);
 

@@ -68,8 +68,9 @@ std::string tag_result_words(TagCommand command, Long result) {
 
 namespace {
 
+// The name of a genre of the list; "" for one beyond it.
 std::string genre_name(Long genre, const std::vector<std::string>& names) {
-    if (genre < 0 || static_cast<size_t>(genre) >= names.size()) return {};
+    if (genre < 0 || genre >= kGenreUnlisted || static_cast<size_t>(genre) >= names.size()) return {};
     return names[static_cast<size_t>(genre)];
 }
 
@@ -82,25 +83,34 @@ void line(std::ostringstream& out, const std::string& label, const std::string& 
 
 }  // namespace
 
+namespace {
+
+nlohmann::json or_null(bool known, nlohmann::json value) { return known ? std::move(value) : nlohmann::json(); }
+
+nlohmann::json v1_json(const TagV1& v1, const std::vector<std::string>& genre_names) {
+    const bool read = v1.result == 0;
+    const bool none = v1.genre == kGenreNone;
+    const std::string name = none ? "none" : genre_name(v1.genre, genre_names);
+    nlohmann::json one = {{"result", v1.result}, {"track", or_null(read, v1.track)}};
+    for (const auto& field : kTagV1Texts) one[field.key] = or_null(read, v1.*field.member);
+    one["genre"] = or_null(read && !none, v1.genre);
+    one["genre_name"] = or_null(read && !name.empty(), name);
+    return one;
+}
+
+nlohmann::json v2_json(const TagV2& v2) {
+    nlohmann::json two = {{"result", v2.result}};
+    for (const auto& field : kTagV2Texts) two[field.key] = or_null(v2.result == 0, v2.*field.member);
+    return two;
+}
+
+}  // namespace
+
 nlohmann::json tags_json(const std::optional<TagV1>& v1, const std::optional<TagV2>& v2,
                          const std::vector<std::string>& genre_names) {
     nlohmann::json out = nlohmann::json::object();
-    if (v1) {
-        const bool read = v1->result == 0;
-        const bool none = v1->genre == kGenreNone;
-        nlohmann::json one = {{"result", v1->result}};
-        one["track"] = read ? nlohmann::json(v1->track) : nullptr;
-        for (const auto& field : kTagV1Texts) one[field.key] = read ? nlohmann::json((*v1).*field.member) : nullptr;
-        one["genre"] = read && !none ? nlohmann::json(v1->genre) : nullptr;
-        one["genre_name"] = read ? nlohmann::json(none ? "none" : genre_name(v1->genre, genre_names)) : nullptr;
-        out["id3v1"] = one;
-    }
-    if (v2) {
-        const bool read = v2->result == 0;
-        nlohmann::json two = {{"result", v2->result}};
-        for (const auto& field : kTagV2Texts) two[field.key] = read ? nlohmann::json((*v2).*field.member) : nullptr;
-        out["id3v2"] = two;
-    }
+    if (v1) out["id3v1"] = v1_json(*v1, genre_names);
+    if (v2) out["id3v2"] = v2_json(*v2);
     return out;
 }
 

@@ -18,7 +18,7 @@ struct TagV1 {
     Long result = -1;  // Read_ID3_v1_tag's result; the fields hold only when it is 0
     Long track = 0;
     std::string title, artist, album, year, comment;  // UTF-8
-    Long genre = 0;
+    Long genre = 0;  // the file's byte (0 to 255)
 };
 
 struct TagV2 {
@@ -49,13 +49,15 @@ const std::string& field_value(const TagV2& tag, Id3v2Slot slot);
 // A tag result of `command` in words, e.g. "the file is read-only".
 std::string tag_result_words(TagCommand command, Long result);
 
-// The genre byte the control reads for "no genre" (it reads every byte above
-// its list as this one).
-constexpr Long kGenreNone = 148;
+// ID3v1 genre bytes: "no genre", which other tag readers take 255 for, and
+// the one the control reads for every byte above its list.
+constexpr Long kGenreNone = 255;
+constexpr Long kGenreUnlisted = 148;
 
 // {"id3v1": {"result": N, "track": ..., "genre": N, "genre_name": ..., ...},
 //  "id3v2": {"result": N, "title": ..., ...}} for the tags given; fields are
-// null when the read failed; no genre is "genre": null, "genre_name": "none".
+// null when the read failed; no genre is "genre": null, "genre_name": "none";
+// a genre beyond the list has its number and "genre_name": null.
 nlohmann::json tags_json(const std::optional<TagV1>& v1, const std::optional<TagV2>& v2,
                          const std::vector<std::string>& genre_names);
 

@@ -273,6 +273,18 @@ TEST_F(Tags, TagV1WithoutGenreOnANewTagWritesNoGenre) {
     EXPECT_NE(zubmp3("tags " + q(file)).out.find("  Genre            none\n"), std::string::npos);
 }
 
+TEST_F(Tags, TagV1KeepsAGenreByteBeyondTheControlsList) {
+    const fs::path file = mp3("song.mp3");
+    ASSERT_EQ(zubmp3("tag-v1 " + q(file) + " --title T").status, 0);
+    auto bytes = read_file(file);
+    bytes.back() = 200;  // a genre that other programs list
+    write_file(file, bytes);
+    EXPECT_EQ(tags(file)["id3v1"]["genre"], 200);
+    ASSERT_EQ(zubmp3("tag-v1 " + q(file) + " --title Other").status, 0);
+    EXPECT_EQ(read_file(file).back(), 200);  // not turned into "no genre"
+    EXPECT_EQ(tags(file)["id3v1"]["title"], "Other");
+}
+
 TEST_F(Tags, TagV2WritesAndMergesWithWhatTheFileHas) {
     ZUBMP3_REQUIRE_TOOL("eyeD3");
     const fs::path file = mp3("song.mp3");
@@ -464,6 +476,10 @@ TEST_F(App, GenresListNumberAndName) {
     EXPECT_EQ(list[0], "0 Blues");
     EXPECT_EQ(list[17], "17 Rock");
     EXPECT_EQ(list[148], "148  ");
+
+    const auto json = nlohmann::json::parse(zubmp3("genres --json").out);
+    ASSERT_EQ(json.size(), 148u);  // the blank entry for "no genre" is not a genre
+    EXPECT_EQ(json[17], (nlohmann::json{{"number", 17}, {"name", "Rock"}}));
 }
 
 TEST_F(App, AboutShowsTheControlName) {

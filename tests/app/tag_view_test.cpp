@@ -68,3 +68,20 @@ TEST(TagView, TableLabelsEachField) {
     none.result = 2;
     EXPECT_NE(tags_table(none, v2, kGenres).find("ID3v1: none (no tag)"), std::string::npos);
 }
+
+TEST(TagView, NoGenreAndGenresBeyondTheList) {
+    TagV1 v1 = sample_v1();
+    TagV2 v2;
+    v2.result = 2;
+    v1.genre = 255;  // no genre
+    auto json = tags_json(v1, v2, kGenres);
+    EXPECT_TRUE(json["id3v1"]["genre"].is_null());
+    EXPECT_EQ(json["id3v1"]["genre_name"], "none");
+    EXPECT_NE(tags_table(v1, v2, kGenres).find("  Genre            none\n"), std::string::npos);
+
+    v1.genre = 200;  // a genre other programs list beyond the control's list
+    json = tags_json(v1, v2, kGenres);
+    EXPECT_EQ(json["id3v1"]["genre"], 200);
+    EXPECT_TRUE(json["id3v1"]["genre_name"].is_null());
+    EXPECT_NE(tags_table(v1, v2, kGenres).find("  Genre            200\n"), std::string::npos);
+}
