@@ -60,7 +60,8 @@ bool CheckInputFile(const Text& path) {
     const std::string ansi = platform::utf16_to_latin1(path);
     const DWORD attributes = GetFileAttributesA(ansi.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
-    std::unique_ptr<FILE, FileCloser> file(win_fopen(ansi.c_str(), "rb"));
+    // Regular files only: a FIFO or a device would hold the caller or never end.
+    std::unique_ptr<FILE, FileCloser> file(win_fopen_file(ansi.c_str(), "rb"));
     if (!file) return false;
     if (_fseeki64(file.get(), 0, SEEK_END) != 0) return false;
     const int64_t length = _ftelli64(file.get());

@@ -1,4 +1,6 @@
 // ZUBEncode's encode methods, poll, errors and lifecycle against the test engine.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -128,6 +130,10 @@ TEST_F(ControlWithFakeEngine, ArgumentChecksComeInOrderAndSendNothing) {
     EXPECT_EQ(check(text(platform::to_windows_path((dir / "missing.wav").string())), u"Z:\\out.mp3"),
               Log{"ErrorCode 5 The input file or path is invalid"});
     EXPECT_EQ(check(text(platform::to_windows_path(dir.path().string())), u"Z:\\out.mp3"),
+              Log{"ErrorCode 5 The input file or path is invalid"});
+    // A FIFO is refused at once, not waited on for a writer.
+    ASSERT_EQ(mkfifo((dir / "fifo.wav").c_str(), 0600), 0);
+    EXPECT_EQ(check(text(platform::to_windows_path((dir / "fifo.wav").string())), u"Z:\\out.mp3"),
               Log{"ErrorCode 5 The input file or path is invalid"});
     for (const FakeCall& call : fake_engine.calls) EXPECT_EQ(call.word, "intreturn");
 
