@@ -1,6 +1,8 @@
 // The command table of interface1: each word maps to one small handler.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -21,9 +23,19 @@ struct Command {
     int32_t failed = 0;  // answered when the handler cannot finish (no memory): nothing crosses interface1
 };
 
+// The rows of two tables as one, at compile time.
+template <size_t N, size_t M>
+constexpr std::array<Command, N + M> join_commands(const std::array<Command, N>& first,
+                                                   const std::array<Command, M>& second) {
+    std::array<Command, N + M> all{};
+    for (size_t i = 0; i < N; ++i) all[i] = first[i];
+    for (size_t i = 0; i < M; ++i) all[N + i] = second[i];
+    return all;
+}
+
 // Each module keeps its own part of the table.
 std::span<const Command> encoding_commands();  // engine/encoding_commands.cpp
-std::span<const Command> tag_commands();        // engine/id3/tag_commands.cpp
+std::span<const Command> tag_commands();        // engine/tag_commands.cpp
 
 // The entry for `word` (exact byte match), or nullptr.
 const Command* find_command_entry(std::string_view word);

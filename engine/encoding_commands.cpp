@@ -1,5 +1,9 @@
 // The encoding words of interface1: settings, job start, status and control.
+#include <array>
+#include <atomic>
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 #include "dispatch.h"
 #include "engine_state.h"
@@ -36,40 +40,32 @@ int32_t pass_files(const CommandArgs& args) {
     return start_encode_thread();
 }
 
-int32_t set_bitrate(const CommandArgs& args) {
-    setting_bitrate = as_int(args.value);
-    engine_trace("bitrate %d \n", setting_bitrate.load());
+// The settings words: each stores its number for the next job and traces it.
+struct SettingWord {
+    std::string_view word;
+    std::atomic<int32_t>* setting;
+    const char* trace;
+};
+constexpr SettingWord kSettingWords[] = {
+    {"bitrate", &setting_bitrate, "bitrate %d \n"},
+    {"vbr", &setting_vbr, "usevbr %d \n"},
+    {"stereomode", &setting_stereo_mode, "stereomode %d \n"},
+    {"quality", &setting_quality, "thequality %d \n"},
+    {"intpriority", &setting_priority, "priority %d \n"},
+    {"vbrmaxbitrate", &setting_vbr_max_bitrate, "using vbr max bitrate as %d \n"},
+};
+
+template <size_t Row>
+int32_t store_setting(const CommandArgs& args) {
+    const SettingWord& row = kSettingWords[Row];
+    *row.setting = as_int(args.value);
+    engine_trace(row.trace, row.setting->load());
     return 0;
 }
 
-int32_t set_vbr(const CommandArgs& args) {
-    setting_vbr = as_int(args.value);
-    engine_trace("usevbr %d \n", setting_vbr.load());
-    return 0;
-}
-
-int32_t set_stereo_mode(const CommandArgs& args) {
-    setting_stereo_mode = as_int(args.value);
-    engine_trace("stereomode %d \n", setting_stereo_mode.load());
-    return 0;
-}
-
-int32_t set_quality(const CommandArgs& args) {
-    setting_quality = as_int(args.value);
-    engine_trace("thequality %d \n", setting_quality.load());
-    return 0;
-}
-
-int32_t set_priority(const CommandArgs& args) {
-    setting_priority = as_int(args.value);
-    engine_trace("priority %d \n", setting_priority.load());
-    return 0;
-}
-
-int32_t set_vbr_max_bitrate(const CommandArgs& args) {
-    setting_vbr_max_bitrate = as_int(args.value);
-    engine_trace("using vbr max bitrate as %d \n", setting_vbr_max_bitrate.load());
-    return 0;
+template <size_t... Row>
+constexpr auto setting_commands(std::index_sequence<Row...>) {
+    return std::array{Command{kSettingWords[Row].word, store_setting<Row>}...};
 }
 
 int32_t get_status(const CommandArgs&) { return job_status.load(); }
@@ -93,12 +89,13 @@ int32_t resume(const CommandArgs&) {
     return 0;
 }
 
-constexpr Command kEncodingCommands[] = {
-    {"passfiles", pass_files},     {"bitrate", set_bitrate},   {"vbr", set_vbr},
-    {"stereomode", set_stereo_mode}, {"quality", set_quality}, {"intreturn", get_status},
-    {"progress", get_progress},    {"intpriority", set_priority}, {"cancel", cancel},
-    {"pause", pause},              {"resume", resume},         {"vbrmaxbitrate", set_vbr_max_bitrate},
+constexpr std::array kJobCommands = {
+    Command{"passfiles", pass_files}, Command{"intreturn", get_status}, Command{"progress", get_progress},
+    Command{"cancel", cancel},        Command{"pause", pause},          Command{"resume", resume},
 };
+
+constexpr auto kEncodingCommands =
+    join_commands(kJobCommands, setting_commands(std::make_index_sequence<std::size(kSettingWords)>()));
 
 }  // namespace
 

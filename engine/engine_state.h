@@ -13,6 +13,7 @@ extern std::atomic<int32_t> job_status;        // a JobStatus: kJobRunning while
 extern std::atomic<int32_t> job_progress;      // percent
 extern std::atomic<int32_t> pause_requested;
 extern std::atomic<int32_t> cancel_requested;
+extern std::atomic<int32_t> job_held;          // 1 while the worker waits in a pause, between two chunks
 
 constexpr size_t kInputPathSize = 300;   // input path: at most 299 characters
 constexpr size_t kOutputPathSize = 300;  // output path: at most 255 characters (split buffer)
@@ -32,10 +33,5 @@ extern std::atomic<int32_t> setting_vbr_max_bitrate;  // kbit/s
 extern std::atomic<int32_t> setting_stereo_mode;      // 0 stereo, 1 joint, 2 dual, 3/4 mono
 extern std::atomic<int32_t> setting_quality;          // 0 normal, 1 low, 2 high
 extern std::atomic<int32_t> setting_priority;         // 1 idle, 2 normal, 3 high
-
-// Counting allocation pair for tag texts.
-extern std::atomic<int32_t> tag_alloc_count;
-void* tag_alloc(size_t size);
-void tag_free(void* block);
 
 }  // namespace engine

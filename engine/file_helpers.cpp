@@ -35,11 +35,6 @@ int32_t is_existing_file(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
 }
 
-int32_t is_read_only_file(const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) ? 1 : 0;
-}
-
 void trim_trailing_spaces(std::string& text) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
 }

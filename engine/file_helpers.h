@@ -1,4 +1,4 @@
-// Small file helpers shared by the job and the tag code. Paths are Windows
+// Small file helpers of the job and its output folders. Paths are Windows
 // paths (8-bit, backslash separator).
 #pragma once
 
@@ -18,9 +18,6 @@ bool has_valid_path_form(const char* path);
 // folder; else 0.
 int32_t is_existing_folder(const char* path);
 int32_t is_existing_file(const char* path);
-
-// 1 when the attributes can be read and carry the read-only attribute.
-int32_t is_read_only_file(const char* path);
 
 // Removes trailing blanks in place.
 void trim_trailing_spaces(std::string& text);

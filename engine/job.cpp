@@ -52,6 +52,9 @@ private:
     int32_t open_stream();   // settings, stream, buffers
     int32_t start_output();  // truncation: from here on the file is the job's
     int32_t encode();        // the chunks and the flush
+    bool may_go_on() const;  // false once cancelled; waits while paused
+    int32_t encode_chunk(size_t count);
+    int32_t flush();
     size_t read_chunk();
     bool write_output(uint32_t bytes);
     int32_t close_files(int32_t result);
@@ -207,42 +210,34 @@ bool EncodeJob::write_output(uint32_t bytes) {
     return written == bytes;
 }
 
-int32_t EncodeJob::encode() {
-    input_length_ = get_file_length(input_wav_path);
-    engine_trace("tamanho %lld \n", static_cast<long long>(input_length_));
-    int32_t result = kJobDone;
-    size_t count = read_chunk();
-    while (count > 0) {
-        if (cancel_requested != 0) {
-            result = kJobCancelled;
-            break;
-        }
+bool EncodeJob::may_go_on() const {
+    if (cancel_requested != 0) return false;
+    if (pause_requested != 0) {
+        job_held = 1;
         while (pause_requested != 0 && cancel_requested == 0) Sleep(50);
-        if (cancel_requested != 0) {
-            result = kJobCancelled;
-            break;
-        }
-        const BE_ERR code = encoder_->encode_chunk(stream_, static_cast<uint32_t>(count),
-                                                   reinterpret_cast<int16_t*>(pcm_.get()), mp3_.get(), &bytes_out_);
-        if (code != BE_ERR_SUCCESSFUL) {
-            engine_trace("encoder failed (%lu)\n", static_cast<unsigned long>(code));
-            return kJobEncoderFailed;
-        }
-        if (!write_output(bytes_out_)) {
-            engine_trace("Output file write error\n");
-            return kJobWriteError;
-        }
-        bytes_consumed_ += static_cast<int64_t>(count) * 2;
-        job_progress = progress_percent(input_length_, bytes_consumed_);
-        count = read_chunk();
+        job_held = 0;
     }
-    // A read error is not the end of the input: the MP3 would lack its end.
-    if (result == kJobDone && std::ferror(input_)) {
-        engine_trace("Error opening %s\n", input_wav_path);
-        return kJobCannotOpenWav;
-    }
+    return cancel_requested == 0;
+}
 
-    // The flush runs after a cancel too, so the MP3 of the part encoded is complete.
+int32_t EncodeJob::encode_chunk(size_t count) {
+    const BE_ERR code = encoder_->encode_chunk(stream_, static_cast<uint32_t>(count),
+                                               reinterpret_cast<int16_t*>(pcm_.get()), mp3_.get(), &bytes_out_);
+    if (code != BE_ERR_SUCCESSFUL) {
+        engine_trace("encoder failed (%lu)\n", static_cast<unsigned long>(code));
+        return kJobEncoderFailed;
+    }
+    if (!write_output(bytes_out_)) {
+        engine_trace("Output file write error\n");
+        return kJobWriteError;
+    }
+    bytes_consumed_ += static_cast<int64_t>(count) * 2;
+    job_progress = progress_percent(input_length_, bytes_consumed_);
+    return kJobDone;
+}
+
+// The flush runs after a cancel too, so the MP3 of the part encoded is complete.
+int32_t EncodeJob::flush() {
     const BE_ERR code = encoder_->deinit_stream(stream_, mp3_.get(), &bytes_out_);
     if (code != BE_ERR_SUCCESSFUL) {
         engine_trace("encoder failed (%lu)\n", static_cast<unsigned long>(code));
@@ -253,6 +248,26 @@ int32_t EncodeJob::encode() {
         engine_trace("Output file write error\n");
         return kJobWriteError;
     }
+    return kJobDone;
+}
+
+int32_t EncodeJob::encode() {
+    input_length_ = get_file_length(input_wav_path);
+    engine_trace("tamanho %lld \n", static_cast<long long>(input_length_));
+    int32_t result = kJobDone;
+    for (size_t count = read_chunk(); count > 0; count = read_chunk()) {
+        if (!may_go_on()) {
+            result = kJobCancelled;
+            break;
+        }
+        if (const int32_t failed = encode_chunk(count); failed != kJobDone) return failed;
+    }
+    // A read error is not the end of the input: the MP3 would lack its end.
+    if (result == kJobDone && std::ferror(input_)) {
+        engine_trace("Error opening %s\n", input_wav_path);
+        return kJobCannotOpenWav;
+    }
+    if (const int32_t failed = flush(); failed != kJobDone) return failed;
     return result;
 }
 

@@ -16,6 +16,38 @@ constexpr int32_t kInvalidCharReason[] = {
     kFolderHasLess, kFolderHasGreater,  kFolderHasQuote,   kFolderHasBar,
 };
 
+// The checks of a folder's text, in their order; a trailing backslash is
+// taken off `path` (a drive root keeps it).
+int32_t check_folder_text(std::string& path) {
+    if (path.empty()) return kFolderEmpty;
+    if (path.size() < 2) return kFolderTooShort;
+    if (const int32_t invalid = find_invalid_path_char(path); invalid != kPathCharsValid)
+        return kInvalidCharReason[invalid];
+    if (path.size() != 3 && path.back() == '\\') path.pop_back();
+    if (!has_valid_path_form(path.c_str())) return kFolderNotDriveOrShare;
+    return kFolderReady;
+}
+
+// Creates the levels of `path` from the top down, the last one included;
+// levels that exist already and a share's server part fail silently. Those
+// created are added to `created`. kFolderFileInTheWay when a level above the
+// last is a file.
+int32_t create_folder_levels(const std::string& path, std::vector<std::string>* created) {
+    const auto create = [created](const std::string& level) {
+        if (CreateDirectoryA(level.c_str(), nullptr) != FALSE && created != nullptr) created->push_back(level);
+    };
+    for (size_t at = path.find('\\', is_share_path(path) ? 2 : 0); at != std::string::npos;
+         at = path.find('\\', at + 1)) {
+        const std::string prefix = path.substr(0, at + 1);
+        create(prefix);
+        if (prefix.size() == 3) continue;  // a drive root
+        const std::string level = prefix.substr(0, prefix.size() - 1);
+        if (is_existing_file(level.c_str())) return kFolderFileInTheWay;
+    }
+    create(path);
+    return kFolderReady;
+}
+
 }  // namespace
 
 int32_t split_output_path(const char* path, std::string& folder, std::string& file_name) {
@@ -69,32 +101,13 @@ int32_t check_folder_writable(const char* path) {
 }
 
 int32_t make_output_folder(const std::string& folder, std::vector<std::string>* created) {
-    if (folder.empty()) return kFolderEmpty;
     std::string path = folder;
-    if (path.size() < 2) return kFolderTooShort;
-    if (const int32_t invalid = find_invalid_path_char(path); invalid != kPathCharsValid)
-        return kInvalidCharReason[invalid];
-    if (path.size() != 3 && path.back() == '\\') path.pop_back();  // a drive root keeps it
-    if (!has_valid_path_form(path.c_str())) return kFolderNotDriveOrShare;
-
-    // Create the levels from the top down; levels that exist already and a
-    // share's server part fail silently.
-    const auto create = [created](const std::string& level) {
-        if (CreateDirectoryA(level.c_str(), nullptr) != FALSE && created != nullptr) created->push_back(level);
-    };
-    const bool share = is_share_path(path);
-    for (size_t at = path.find('\\', share ? 2 : 0); at != std::string::npos; at = path.find('\\', at + 1)) {
-        const std::string prefix = path.substr(0, at + 1);
-        create(prefix);
-        if (prefix.size() == 3) continue;  // a drive root
-        const std::string level = prefix.substr(0, prefix.size() - 1);
-        if (is_existing_file(level.c_str())) return kFolderFileInTheWay;
-    }
-    create(path);
+    if (const int32_t refused = check_folder_text(path); refused != kFolderReady) return refused;
+    if (const int32_t blocked = create_folder_levels(path, created); blocked != kFolderReady) return blocked;
     if (is_existing_folder(path.c_str()))
         return check_folder_writable(path.c_str()) == 0 ? kFolderReady : kFolderNotWritable;
     if (is_existing_file(path.c_str())) return kFolderFileInTheWay;
-    return share ? kFolderShareNotMade : kFolderDriveNotMade;
+    return is_share_path(path) ? kFolderShareNotMade : kFolderDriveNotMade;
 }
 
 }  // namespace engine

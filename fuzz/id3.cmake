@@ -1,19 +1,7 @@
-# The tag code, instrumented, and its four fuzz targets.
+# The tag library, instrumented, and its four fuzz targets.
 set(zubmp3_fuzz_flags -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined)
-add_library(zubmp3_fuzz_id3 STATIC
-  ${PROJECT_SOURCE_DIR}/engine/engine_state.cpp
-  ${PROJECT_SOURCE_DIR}/engine/file_helpers.cpp
-  ${PROJECT_SOURCE_DIR}/engine/id3/genre_names.cpp
-  ${PROJECT_SOURCE_DIR}/engine/id3/id3v1.cpp
-  ${PROJECT_SOURCE_DIR}/engine/id3/id3v2_fields.cpp
-  ${PROJECT_SOURCE_DIR}/engine/id3/id3v2_reader.cpp
-  ${PROJECT_SOURCE_DIR}/engine/id3/id3v2_tag.cpp
-  ${PROJECT_SOURCE_DIR}/engine/id3/id3v2_text.cpp
-  ${PROJECT_SOURCE_DIR}/engine/id3/id3v2_writer.cpp
-  ${PROJECT_SOURCE_DIR}/engine/id3/tag_files.cpp)
+zubmp3_add_id3_library(zubmp3_fuzz_id3)
 target_compile_options(zubmp3_fuzz_id3 PUBLIC ${zubmp3_fuzz_flags})
-target_include_directories(zubmp3_fuzz_id3 PUBLIC ${PROJECT_SOURCE_DIR}/engine)
-target_link_libraries(zubmp3_fuzz_id3 PUBLIC zubmp3_platform)
 
 foreach(name id3v2_reader id3v2_writer_walk id3v2_tag_length id3v1_reader)
   add_executable(fuzz_${name} ${name}_fuzzer.cpp)

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine_state.h"
 #include "id3/id3v2_fields.h"
 #include "id3/id3v2_reader.h"
+#include "id3/tag_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     engine::release_id3v2_fields();

@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine_state.h"
 #include "id3/id3v2_fields.h"
 #include "id3/id3v2_reader.h"
 #include "id3/id3v2_writer.h"
+#include "id3/tag_state.h"
 
 namespace {
 

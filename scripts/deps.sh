@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   scdoc dpkg-dev file  # the man page; the Debian package (dpkg-shlibdeps)
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
   libmp3lame-dev libcli11-dev nlohmann-json3-dev
   libsndfile1-dev libsoxr-dev sox  # the encode command's conversions; sox makes test inputs
   clang libclang-rt-14-dev

@@ -52,6 +52,8 @@ struct __attribute__((visibility("hidden"))) EventLoop::State {
     // Runs posted work, then due timers, checking `stop` after each piece.
     // Returns true when `stop` held.
     bool run_pending(const std::function<bool()>& stop);
+    bool run_posted(const std::function<bool()>& stop);
+    bool run_due_timers(const std::function<bool()>& stop);
     // Sleeps until a timer is due, work is posted, quit is asked (when
     // `wake_on_quit`), or `deadline`.
     void wait(Clock::time_point deadline, bool wake_on_quit);
@@ -75,6 +77,12 @@ struct __attribute__((visibility("hidden"))) EventLoop::State {
 };
 
 bool EventLoop::State::run_pending(const std::function<bool()>& stop) {
+    return run_posted(stop) || run_due_timers(stop);
+}
+
+// The posted work, in its order, including work posted meanwhile. True when
+// `stop` said so after a piece of it.
+bool EventLoop::State::run_posted(const std::function<bool()>& stop) {
     for (;;) {
         std::function<void()> work;
         {
@@ -86,6 +94,11 @@ bool EventLoop::State::run_pending(const std::function<bool()>& stop) {
         work();
         if (stop && stop()) return true;
     }
+    return false;
+}
+
+// One tick of each timer due now. True when `stop` said so after a tick.
+bool EventLoop::State::run_due_timers(const std::function<bool()>& stop) {
     std::vector<TimerId> due_now;
     const auto now = Clock::now();
     for (const auto& [id, timer] : timers)

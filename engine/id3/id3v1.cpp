@@ -3,19 +3,10 @@
 #include <cstring>
 #include <span>
 
-#include "../file_helpers.h"
 #include "genre_names.h"
 #include "tag_files.h"
 
 namespace engine {
-
-char v1_title[kV1FieldSize];
-char v1_artist[kV1FieldSize];
-char v1_album[kV1FieldSize];
-char v1_year[kV1FieldSize];
-char v1_comment[kV1FieldSize];
-int32_t v1_track = 0;
-int32_t v1_genre = 0;
 
 namespace {
 

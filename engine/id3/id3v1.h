@@ -1,10 +1,11 @@
-// ID3v1 tags: the 128-byte record at the end of an MP3 file, its staging
-// fields, and reading, writing and removing it.
+// ID3v1 tags: the 128-byte record at the end of an MP3 file, and reading,
+// writing and removing it (the staged values are in tag_state.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "tag_state.h"
 #include "zubmp3/engine_results.h"
 
 namespace engine {
@@ -14,16 +15,6 @@ using enum zubmp3::WriteId3v1Result;
 using enum zubmp3::RemoveId3v1Result;
 
 constexpr size_t kId3v1RecordSize = 128;
-constexpr size_t kV1FieldSize = 100;
-
-// Staging fields: one set for the process.
-extern char v1_title[kV1FieldSize];
-extern char v1_artist[kV1FieldSize];
-extern char v1_album[kV1FieldSize];
-extern char v1_year[kV1FieldSize];
-extern char v1_comment[kV1FieldSize];
-extern int32_t v1_track;  // 0: no track number (ID3v1 layout)
-extern int32_t v1_genre;
 
 // Clears `field` and stages at most `limit` bytes of `text` (null: empty).
 void stage_v1_text(char (&field)[kV1FieldSize], const char* text, size_t limit);

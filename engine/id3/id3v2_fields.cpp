@@ -4,11 +4,8 @@
 #include <climits>
 #include <cstring>
 
-#include "../engine_state.h"
 
 namespace engine {
-
-id3v2_field id3v2_fields[kId3v2SlotCount];
 
 int slot_of_frame(std::string_view id) {
     for (const zubmp3::Id3v2Field& field : zubmp3::kId3v2Fields)
@@ -37,19 +34,23 @@ void store_field_text(int slot, std::string_view text, size_t extra) {
     field.size = field.text != nullptr ? static_cast<int32_t>(size) : 0;
 }
 
-char* extract_frame_value(const uint8_t* content, size_t n, int kind) {
-    size_t start = n;  // n: the empty text
+namespace {
+
+// Where the value of a frame's content of `n` bytes starts; n for none.
+size_t value_start(const uint8_t* content, size_t n, int kind) {
+    if (kind == kTextFrame) return n > 1 ? 1 : n;
     const size_t search_from = kind == kCommentFrame ? 4 : kind == kUrlFrame ? 1 : 0;
-    if (kind == kTextFrame) {
-        if (n > 1) start = 1;
-    } else if (n > search_from + 1) {
-        // The first zero among positions search_from .. n-2 ends the description.
-        for (size_t i = search_from; i + 1 < n; ++i)
-            if (content[i] == 0) {
-                start = i + 1;
-                break;
-            }
-    }
+    if (n <= search_from + 1) return n;
+    // The first zero among positions search_from .. n-2 ends the description.
+    for (size_t i = search_from; i + 1 < n; ++i)
+        if (content[i] == 0) return i + 1;
+    return n;
+}
+
+}  // namespace
+
+char* extract_frame_value(const uint8_t* content, size_t n, int kind) {
+    const size_t start = value_start(content, n, kind);
     size_t end = start;
     while (end < n && content[end] != 0) ++end;
     char* text = static_cast<char*>(tag_alloc(end - start + 1));

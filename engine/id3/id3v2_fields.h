@@ -1,26 +1,17 @@
-// The store of the twelve ID3v2 values shared by reading and writing (the
-// fields themselves are listed in zubmp3/id3v2_field_table.h), and the rules
-// that take a value out of a frame's content.
+// The store of the twelve ID3v2 values shared by reading and writing (kept in
+// tag_state.h; the fields themselves are listed in
+// zubmp3/id3v2_field_table.h), and the rules that take a value out of a
+// frame's content.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "tag_state.h"
 #include "zubmp3/id3v2_field_table.h"
 
 namespace engine {
-
-struct id3v2_field {
-    int32_t size;  // what the size word answers
-    char* text;    // zero-terminated, from tag_alloc; null: no value
-};
-
-using zubmp3::Id3v2Slot;
-using enum zubmp3::Id3v2Slot;
-using zubmp3::kId3v2SlotCount;
-
-extern id3v2_field id3v2_fields[kId3v2SlotCount];
 
 using enum zubmp3::Id3v2FrameKind;
 

@@ -5,7 +5,6 @@
 #include <memory>
 #include <new>
 
-#include "../engine_state.h"
 #include "genre_names.h"
 #include "id3v2_fields.h"
 #include "platform/win32.h"
@@ -28,20 +27,32 @@ std::string_view numbered_genre(std::string_view digits) {
     return number < kUnknownGenre ? genre_names[number] : std::string_view{};
 }
 
+struct GenreReference {
+    std::string_view name;  // empty for a number outside the list
+    size_t length;          // with its parentheses
+};
+
+// The reference "(17)", "(RX)" or "(CR)" that `text` begins with; nullopt
+// for anything else ("((" begins a text).
+std::optional<GenreReference> leading_reference(std::string_view text) {
+    if (text.size() < 2 || text[0] != '(' || text[1] == '(') return std::nullopt;
+    const size_t close = text.find(')');
+    if (close == std::string_view::npos) return std::nullopt;
+    const std::string_view inside = text.substr(1, close - 1);
+    const std::string_view name = inside == "RX" ? "Remix" : inside == "CR" ? "Cover" : numbered_genre(inside);
+    if (name.empty() && !all_digits(inside)) return std::nullopt;  // not a reference: plain text
+    return GenreReference{name, close + 1};
+}
+
 }  // namespace
 
 std::string genre_from_tcon(std::string_view value) {
     if (const std::string_view name = numbered_genre(value); !name.empty()) return std::string(name);
     std::string_view first;  // the first reference's name
     std::string_view rest = value;
-    while (rest.size() >= 2 && rest[0] == '(' && rest[1] != '(') {
-        const size_t close = rest.find(')');
-        if (close == std::string_view::npos) break;
-        const std::string_view inside = rest.substr(1, close - 1);
-        std::string_view name = inside == "RX" ? "Remix" : inside == "CR" ? "Cover" : numbered_genre(inside);
-        if (name.empty() && !all_digits(inside)) break;  // not a reference: plain text
-        if (first.empty()) first = name;
-        rest.remove_prefix(close + 1);
+    while (const auto reference = leading_reference(rest)) {
+        if (first.empty()) first = reference->name;
+        rest.remove_prefix(reference->length);
     }
     if (rest.size() >= 2 && rest[0] == '(' && rest[1] == '(') rest.remove_prefix(1);
     if (!rest.empty()) return std::string(rest);
@@ -86,7 +97,7 @@ int32_t read_id3v2_tag_bytes(ByteSpan tag) {
         // Only the frames of the twelve fields are converted, so that a large
         // picture is never copied.
         if (slot_of_frame(v23_id_of(header.major, raw.id)) < 0) continue;
-        const auto frame = to_v23_frame(header.major, header.flags & 0x80, raw);
+        const auto frame = to_v23_frame(header.major, header.flags & tag_flags::kUnsynchronisation, raw);
         if (!frame) continue;
         const int slot = field_slot_of(*frame);
         if (slot < 0 || seen[slot]) continue;  // the first of duplicates is the field

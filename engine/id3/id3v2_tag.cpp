@@ -1,15 +1,14 @@
 #include "id3v2_tag.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <string>
-
-#include "platform/win32.h"
 
 namespace engine {
 
 namespace {
+
+using namespace frame_flags;
 
 bool is_synchsafe(const uint8_t* bytes, size_t count) {
     for (size_t i = 0; i < count; ++i)
@@ -111,16 +110,16 @@ std::optional<Frame23> from_v23(const RawFrame& raw) {
     frame.flags[0] = raw.flags[0];
     frame.flags[1] = raw.flags[1];
     frame.content.assign(raw.content.begin(), raw.content.end());
-    frame.discard_on_change = raw.flags[0] & 0x80;
-    // Extras: decompressed size (compression 0x80), encryption method (0x40), group (0x20).
-    frame.readable = !(raw.flags[1] & 0xC0);
-    frame.payload = (raw.flags[1] & 0x20) ? 1 : 0;
+    frame.discard_on_change = raw.flags[0] & kV23DiscardOnTagAlter;
+    // Compressed or encrypted data is carried, never read; a group byte comes before the data.
+    frame.readable = !(raw.flags[1] & (kV23Compression | kV23Encryption));
+    frame.payload = (raw.flags[1] & kV23Grouping) ? 1 : 0;
     if (frame.payload > frame.content.size()) frame.readable = false;
     return frame;
 }
 
-// The extras after an ID3v2.4 frame header, in this order: group (format flag
-// 0x40), encryption method (0x04), data length indicator (0x01, synchsafe).
+// The extras after an ID3v2.4 frame header, in this order: group, encryption
+// method, data length indicator.
 struct Extras24 {
     std::optional<uint8_t> group;
     std::optional<uint8_t> method;
@@ -132,28 +131,29 @@ std::optional<Extras24> extras_of(const RawFrame& raw) {
     const uint8_t format = raw.flags[1];
     const ByteSpan x = raw.content;
     Extras24 extras;
-    extras.size = ((format & 0x40) ? 1 : 0) + ((format & 0x04) ? 1 : 0) + ((format & 0x01) ? 4 : 0);
+    extras.size = ((format & kV24Grouping) ? 1 : 0) + ((format & kV24Encryption) ? 1 : 0) +
+                  ((format & kV24DataLength) ? 4 : 0);
     if (x.size() < extras.size) return std::nullopt;
     size_t at = 0;
-    if (format & 0x40) extras.group = x[at++];
-    if (format & 0x04) extras.method = x[at++];
-    if ((format & 0x01) && is_synchsafe(x.data() + at, 4)) extras.length = get_synchsafe32(x.data() + at);
+    if (format & kV24Grouping) extras.group = x[at++];
+    if (format & kV24Encryption) extras.method = x[at++];
+    if ((format & kV24DataLength) && is_synchsafe(x.data() + at, 4)) extras.length = get_synchsafe32(x.data() + at);
     return extras;
 }
 
 // The extras of 2.3 in their order, with their format flags: decompressed
-// size (0x80), encryption method (0x40), group (0x20).
+// size, encryption method, group.
 void put_v23_extras(Frame23& frame, const Extras24& extras, bool compressed) {
     if (compressed) {
-        frame.flags[1] |= 0x80;
+        frame.flags[1] |= kV23Compression;
         put_u32_be(frame.content, *extras.length);
     }
     if (extras.method) {
-        frame.flags[1] |= 0x40;
+        frame.flags[1] |= kV23Encryption;
         frame.content.push_back(*extras.method);
     }
     if (extras.group) {
-        frame.flags[1] |= 0x20;
+        frame.flags[1] |= kV23Grouping;
         frame.content.push_back(*extras.group);
     }
     frame.payload = frame.content.size();
@@ -209,15 +209,15 @@ std::optional<Bytes> chapter_to_v23(std::string_view id, const Bytes& data, int 
 std::optional<Frame23> from_v24(const RawFrame& raw, bool tag_unsynchronised, int depth) {
     const auto extras = extras_of(raw);
     if (!extras) return std::nullopt;
-    const bool compressed = raw.flags[1] & 0x08;
+    const bool compressed = raw.flags[1] & kV24Compression;
     if (compressed && !extras->length) return std::nullopt;  // 2.3 needs the decompressed size
     const ByteSpan data = raw.content.subspan(extras->size);
-    const bool unsynchronised = (raw.flags[1] & 0x02) || tag_unsynchronised;
+    const bool unsynchronised = (raw.flags[1] & kV24Unsynchronisation) || tag_unsynchronised;
     const Bytes plain = unsynchronised ? undo_unsynchronisation(data) : Bytes(data.begin(), data.end());
     Frame23 frame;
     std::memcpy(frame.id, v23_id_of(4, raw.id).data(), 4);
-    frame.flags[0] = static_cast<uint8_t>((raw.flags[0] << 1) & 0xE0);  // tag alter, file alter, read only
-    frame.discard_on_change = raw.flags[0] & 0x40;
+    frame.flags[0] = static_cast<uint8_t>((raw.flags[0] << 1) & kV23StatusMask);  // the same bits, one place up
+    frame.discard_on_change = raw.flags[0] & kV24DiscardOnTagAlter;
     put_v23_extras(frame, *extras, compressed);
     frame.readable = !compressed && !extras->method;
     if (!frame.readable) {  // carried as it is, never expanded
@@ -263,7 +263,7 @@ HeaderCheck parse_id3v2_header(ByteSpan head, Id3v2Header& header) {
     header.major = h[3];
     header.flags = h[5];
     header.size = get_synchsafe32(h + 6);
-    const bool footer = header.major == 4 && (header.flags & 0x10);
+    const bool footer = header.major == 4 && (header.flags & tag_flags::kFooter);
     header.total = static_cast<uint32_t>(kId3v2HeaderSize) + header.size + (footer ? 10u : 0u);
     return HeaderCheck::ok;
 }
@@ -273,24 +273,16 @@ uint32_t id3v2_tag_length_of(ByteSpan head) {
     return parse_id3v2_header(head, header) == HeaderCheck::ok ? header.total : 0;
 }
 
-int32_t id3v2_tag_length(const char* path) {
-    FILE* file = win_fopen(path, "rb");
-    if (file == nullptr) return 0;
-    uint8_t head[kId3v2HeaderSize];
-    const size_t got = std::fread(head, 1, sizeof head, file);
-    std::fclose(file);
-    return static_cast<int32_t>(id3v2_tag_length_of(ByteSpan(head, got)));
-}
-
 std::optional<ByteSpan> id3v2_frame_area(ByteSpan tag, const Id3v2Header& header, Bytes& scratch) {
     if (tag.size() < kId3v2HeaderSize + header.size) return std::nullopt;
-    if (header.major == 2 && (header.flags & 0x40)) return std::nullopt;  // compressed: no known scheme
+    // The bit stands for compression in 2.2, a scheme that was never defined.
+    if (header.major == 2 && (header.flags & tag_flags::kExtendedHeader)) return std::nullopt;
     ByteSpan area = tag.subspan(kId3v2HeaderSize, header.size);
-    if (header.major < 4 && (header.flags & 0x80)) {
+    if (header.major < 4 && (header.flags & tag_flags::kUnsynchronisation)) {
         scratch = undo_unsynchronisation(area);
         area = scratch;
     }
-    if (header.major == 2 || !(header.flags & 0x40)) return area;
+    if (header.major == 2 || !(header.flags & tag_flags::kExtendedHeader)) return area;
     // Extended header: 2.3 counts its size without the size field, 2.4 with it.
     if (area.size() < 4) return std::nullopt;
     uint64_t skip = 0;

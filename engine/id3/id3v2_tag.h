@@ -17,9 +17,36 @@ namespace engine {
 
 constexpr size_t kId3v2HeaderSize = 10;
 
+// The tag header's flag bits.
+namespace tag_flags {
+constexpr uint8_t kUnsynchronisation = 0x80;
+constexpr uint8_t kExtendedHeader = 0x40;  // 2.2: compression
+constexpr uint8_t kFooter = 0x10;          // 2.4
+}  // namespace tag_flags
+
+// A frame header's flag bits: status (first byte) and format (second byte).
+namespace frame_flags {
+// 2.3, status
+constexpr uint8_t kV23DiscardOnTagAlter = 0x80;
+constexpr uint8_t kV23DiscardOnFileAlter = 0x40;
+constexpr uint8_t kV23StatusMask = 0xE0;  // the two above and read-only
+// 2.3, format: each adds an extra before the data, in this order
+constexpr uint8_t kV23Compression = 0x80;  // 4 bytes: the decompressed size
+constexpr uint8_t kV23Encryption = 0x40;   // 1 byte: the method
+constexpr uint8_t kV23Grouping = 0x20;     // 1 byte: the group
+// 2.4, status: the 2.3 bits one place lower
+constexpr uint8_t kV24DiscardOnTagAlter = 0x40;
+// 2.4, format
+constexpr uint8_t kV24Grouping = 0x40;           // 1 byte: the group
+constexpr uint8_t kV24Compression = 0x08;
+constexpr uint8_t kV24Encryption = 0x04;         // 1 byte: the method
+constexpr uint8_t kV24Unsynchronisation = 0x02;
+constexpr uint8_t kV24DataLength = 0x01;         // 4 bytes, synchsafe: the data's length
+}  // namespace frame_flags
+
 struct Id3v2Header {
     int major = 0;       // 2, 3 or 4
-    uint8_t flags = 0;   // 0x80 unsynchronisation, 0x40 extended header (2.2: compression), 0x10 footer (2.4)
+    uint8_t flags = 0;   // tag_flags
     uint32_t size = 0;   // bytes after the header, footer not included
     uint32_t total = 0;  // the whole tag: header, size, footer
 };
@@ -33,8 +60,6 @@ HeaderCheck parse_id3v2_header(ByteSpan head, Id3v2Header& header);
 // Length of the tag that `head` begins with, header (and footer) included;
 // 0 when it does not begin with a valid ID3v2 header.
 uint32_t id3v2_tag_length_of(ByteSpan head);
-// The same for the file at `path`; 0 also when it cannot be read.
-int32_t id3v2_tag_length(const char* path);
 
 // The frames of a whole tag (`tag` starts with the header), extended header
 // skipped; the unsynchronisation of a whole 2.2 or 2.3 tag is undone into

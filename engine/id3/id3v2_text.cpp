@@ -105,28 +105,34 @@ bool fits_latin1(const std::vector<Piece>& pieces) {
     return true;
 }
 
+// An encoded piece's text in ISO-8859-1 (encoding 0) or UTF-16 with a byte
+// order mark (encoding 1), with its terminator.
+void append_encoded(Bytes& out, const Piece& piece, uint8_t encoding) {
+    if (encoding == 0) {
+        const std::string text = platform::utf16_to_latin1(piece.text);
+        out.insert(out.end(), text.begin(), text.end());
+        if (piece.terminated) out.push_back(0);
+        return;
+    }
+    out.push_back(0xFF);  // byte order mark, little-endian
+    out.push_back(0xFE);
+    for (char16_t unit : piece.text) {
+        out.push_back(static_cast<uint8_t>(unit));
+        out.push_back(static_cast<uint8_t>(unit >> 8));
+    }
+    if (piece.terminated) out.insert(out.end(), {0, 0});
+}
+
 // The pieces written back with `encoding` (0 or 1).
 Bytes join_pieces(const std::vector<Piece>& pieces, uint8_t encoding) {
     Bytes out{encoding};
     for (const Piece& piece : pieces) {
-        if (piece.kind != Piece::encoded) {
-            out.insert(out.end(), piece.bytes.begin(), piece.bytes.end());
-            if (piece.kind == Piece::latin1 && piece.terminated) out.push_back(0);
+        if (piece.kind == Piece::encoded) {
+            append_encoded(out, piece, encoding);
             continue;
         }
-        if (encoding == 0) {
-            const std::string text = platform::utf16_to_latin1(piece.text);
-            out.insert(out.end(), text.begin(), text.end());
-            if (piece.terminated) out.push_back(0);
-        } else {
-            out.push_back(0xFF);  // byte order mark, little-endian
-            out.push_back(0xFE);
-            for (char16_t unit : piece.text) {
-                out.push_back(static_cast<uint8_t>(unit));
-                out.push_back(static_cast<uint8_t>(unit >> 8));
-            }
-            if (piece.terminated) out.insert(out.end(), {0, 0});
-        }
+        out.insert(out.end(), piece.bytes.begin(), piece.bytes.end());
+        if (piece.kind == Piece::latin1 && piece.terminated) out.push_back(0);
     }
     return out;
 }

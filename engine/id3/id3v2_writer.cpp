@@ -7,19 +7,13 @@
 #include <new>
 #include <string>
 
-#include "../engine_state.h"
-#include "../file_helpers.h"
 #include "id3v2_fields.h"
 #include "id3v2_reader.h"
 #include "tag_files.h"
 
 namespace engine {
 
-char temp_folder[kTempFolderSize];
-
 namespace {
-
-bool temp_folder_fits = true;
 
 // The order in which frames not found in the old tag are appended.
 constexpr int kFixedOrder[kId3v2SlotCount] = {
@@ -61,7 +55,7 @@ public:
         if (prefix_length + length > kMaxOldFrameSize) return kWriteFrameTooLarge;
         Frame23 frame;
         std::memcpy(frame.id, zubmp3::kId3v2Fields[slot].frame_id.data(), 4);
-        frame.flags[0] = slot == kEncodedBy ? 0x40 : 0x00;
+        frame.flags[0] = slot == kEncodedBy ? frame_flags::kV23DiscardOnFileAlter : 0;
         if (slot == kUrl) frame.content = {0, 0};
         else if (slot == kComment) frame.content.assign(prefix, prefix + 5);
         else frame.content = {0};
@@ -105,7 +99,7 @@ private:
 // One frame of the old tag into the new one.
 int32_t carry_frame(const Id3v2Header& header, const RawFrame& raw, NewFrames& frames) {
     if (raw.size > kMaxOldFrameSize) return kWriteFrameTooLarge;
-    const auto frame = to_v23_frame(header.major, header.flags & 0x80, raw);
+    const auto frame = to_v23_frame(header.major, header.flags & tag_flags::kUnsynchronisation, raw);
     if (!frame) return kWriteOldTagUnreadable;  // no ID3v2.3 form: it cannot be carried
     const int slot = field_slot_of(*frame);
     if (slot >= 0 && frames.pending(slot)) return frames.replace_field(slot, *frame);
@@ -154,7 +148,7 @@ int32_t result_of(Replaced outcome, const ReplaceResults& results) {
 // not fit its buffer.
 bool replacement_folder(std::string& folder) {
     folder = temp_folder;
-    trim_trailing_spaces(folder);
+    folder.erase(folder.find_last_not_of(' ') + 1);
     return temp_folder_fits;
 }
 

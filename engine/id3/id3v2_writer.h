@@ -7,12 +7,10 @@
 #include <cstdint>
 
 #include "id3v2_tag.h"
+#include "tag_state.h"
 #include "zubmp3/engine_results.h"
 
 namespace engine {
-
-constexpr size_t kTempFolderSize = 320;
-extern char temp_folder[kTempFolderSize];
 
 // "definetempfolder": where the new file of a write or removal is built
 // (empty: beside the target). A text too long for the buffer leaves no folder

@@ -4,6 +4,11 @@
 
 namespace engine {
 
+bool is_read_only_file(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
 TagFile::TagFile(const char* path, bool writable)
     : handle_(CreateFileA(path, writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
                           nullptr)) {}

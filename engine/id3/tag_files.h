@@ -37,6 +37,10 @@ private:
     HANDLE handle_;
 };
 
+// True when the file's attributes can be read and carry the read-only
+// attribute: a tag change refuses such a file before opening it.
+bool is_read_only_file(const char* path);
+
 // What became of a replacement.
 enum class Replaced {
     ok,

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "control_text.h"
+#include "zubmp3/engine_results.h"
 
 namespace zubmp3::gui {
 namespace {
@@ -21,41 +22,24 @@ constexpr int kNoGenre = 255;  // the ID3v1 genre byte that other readers take a
 constexpr int kV1Field = 30;
 constexpr int kV1CommentWithTrack = 28;
 
-// What each tag method's result means, indexed by the result.
+// What a tag method did, in words: the tag, the verb for 0, and the
+// command whose results are described.
 struct Meanings {
     const char* what;  // "ID3v1 tag"
-    const char* done;  // the verb for 0
-    std::vector<const char*> failures;  // from 1
+    const char* done;
+    TagCommand command;
 };
-const Meanings kV1Read{"ID3v1 tag", "read", {"the file cannot be opened", "there is no ID3v1 tag",
-                                              "the file is shorter than an ID3v1 tag"}};
-const Meanings kV1Write{"ID3v1 tag", "written",
-                        {"the file cannot be opened for writing", "the end of the file cannot be read",
-                         "the file is shorter than a tag", "the file is read-only",
-                         "the record could not be written (the file is as it was)"}};
-const Meanings kV1Remove{"ID3v1 tag", "removed", {"the file cannot be opened", "there is no ID3v1 tag",
-                                                   "the file is shorter than a tag", "the file is read-only",
-                                                   "the file could not be cut"}};
-const Meanings kV2Read{"ID3v2 tag", "read",
-                       {"the file cannot be opened", "there is no ID3v2 tag", "the tag is damaged"}};
-const Meanings kV2Write{"ID3v2 tag", "written",
-                        {"the file is read-only", "no temporary file can be made in the control's folder",
-                         "the old tag cannot be read", "the temporary file cannot be reopened",
-                         "the file cannot be opened for reading", "the temporary file cannot be opened for appending",
-                         "the new file cannot be copied over the old one",
-                         "a frame of the old tag is larger than 64000 bytes (the file is as it was)",
-                         "the temporary file could not be written whole (the file is as it was)"}};
-const Meanings kV2Remove{"ID3v2 tag", "removed",
-                         {"the file is read-only", "there is no ID3v2 tag",
-                          "no temporary file can be made in the control's folder", "the file or its tag cannot be read",
-                          "the new file cannot be copied over the old one",
-                          "the temporary file could not be written whole (the file is as it was)"}};
+const Meanings kV1Read{"ID3v1 tag", "read", TagCommand::read_v1};
+const Meanings kV1Write{"ID3v1 tag", "written", TagCommand::write_v1};
+const Meanings kV1Remove{"ID3v1 tag", "removed", TagCommand::remove_v1};
+const Meanings kV2Read{"ID3v2 tag", "read", TagCommand::read_v2};
+const Meanings kV2Write{"ID3v2 tag", "written", TagCommand::write_v2};
+const Meanings kV2Remove{"ID3v2 tag", "removed", TagCommand::remove_v2};
 
 QString words(const Meanings& meanings, Long result) {
     if (result == 0) return QStringLiteral("%1 %2").arg(meanings.what, meanings.done);
-    const size_t index = static_cast<size_t>(result) - 1;
-    const QString why = result > 0 && index < meanings.failures.size() ? meanings.failures[index]
-                                                                      : QStringLiteral("unexpected result");
+    const QString described = QString::fromLatin1(tag_result_description(meanings.command, result));
+    const QString why = described.isEmpty() ? QStringLiteral("unexpected result") : described;
     return QStringLiteral("%1 not %2: %3 (result %4)").arg(meanings.what, meanings.done, why).arg(result);
 }
 

@@ -1,10 +1,11 @@
-// File identity and locks, the CRT's bridge from file handles to streams,
+// File identity and information, locks, the CRT's bridge from file handles to streams,
 // removing folders.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 
 #include "internal.h"
 
@@ -25,20 +26,29 @@ FILETIME file_time(const timespec& time) {
     return FILETIME{low_word(ticks), high_word(ticks)};
 }
 
-}  // namespace
-
-BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
+// The status of the file behind `file`: nullopt, with the error set, for a
+// handle that is no file, arguments that are not valid, or a failed fstat.
+std::optional<struct stat> status_of(HANDLE file, bool arguments_valid) {
     const FileHandle* handle = as_file(file);
-    if (handle == nullptr) return FALSE;
-    if (info == nullptr) {
+    if (handle == nullptr) return std::nullopt;
+    if (!arguments_valid) {
         SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
+        return std::nullopt;
     }
     struct stat status {};
     if (fstat(handle->fd, &status) != 0) {
         set_error_from_errno(errno);
-        return FALSE;
+        return std::nullopt;
     }
+    return status;
+}
+
+}  // namespace
+
+BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
+    const auto found = status_of(file, info != nullptr);
+    if (!found) return FALSE;
+    const struct stat& status = *found;
     DWORD attributes = S_ISDIR(status.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0;
     if ((status.st_mode & 0222) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
     info->dwFileAttributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
@@ -55,6 +65,20 @@ BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
     const auto inode = static_cast<uint64_t>(status.st_ino);
     info->nFileIndexHigh = high_word(inode);
     info->nFileIndexLow = low_word(inode);
+    return TRUE;
+}
+
+BOOL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS info_class, void* info, DWORD size) {
+    const auto found =
+        status_of(file, info_class == FileStandardInfo && info != nullptr && size >= sizeof(FILE_STANDARD_INFO));
+    if (!found) return FALSE;
+    const struct stat& status = *found;
+    auto* standard = static_cast<FILE_STANDARD_INFO*>(info);
+    standard->AllocationSize = static_cast<int64_t>(status.st_blocks) * 512;
+    standard->EndOfFile = status.st_size;
+    standard->NumberOfLinks = static_cast<DWORD>(status.st_nlink);
+    standard->DeletePending = status.st_nlink == 0;
+    standard->Directory = S_ISDIR(status.st_mode);
     return TRUE;
 }
 

@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "internal.h"
@@ -37,6 +40,91 @@ bool copy_contents(int from, int to) {
         }
         if (!write_all(to, buffer.data(), static_cast<size_t>(n))) return false;
     }
+}
+
+// Owns an open file descriptor: closed when the owner goes out of scope.
+class OwnedFd {
+public:
+    explicit OwnedFd(int fd) : fd_(fd) {}
+    ~OwnedFd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    OwnedFd(const OwnedFd&) = delete;
+    OwnedFd& operator=(const OwnedFd&) = delete;
+
+    bool valid() const { return fd_ >= 0; }
+    int get() const { return fd_; }
+    // Closes it now: false, with errno set, when the close reports an error
+    // (on a written file, data that never reached the disk).
+    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
+
+private:
+    int fd_;
+};
+
+BOOL failed_with_errno(int error) {
+    set_error_from_errno(error);
+    return FALSE;
+}
+
+// Writes a copy of `from` as a new file in `folder`, with the owner and
+// permission bits of `model`, flushed to the disk. Its path, or nullopt with
+// errno set and nothing left behind.
+std::optional<std::string> write_staged_copy(int from, const std::string& folder, const struct stat& model) {
+    std::string staging = folder + "/.zubcopy-XXXXXX";
+    OwnedFd to(mkostemp(staging.data(), O_CLOEXEC));
+    if (!to.valid()) return std::nullopt;
+    int error = 0;
+    if (!copy_contents(from, to.get())) {
+        error = errno;
+    } else {
+        if (fchown(to.get(), model.st_uid, model.st_gid) != 0) { /* keep our own ownership */ }
+        if (fchmod(to.get(), model.st_mode & 07777) != 0 || fsync(to.get()) != 0) error = errno;
+    }
+    if (!to.close() && error == 0) error = errno;
+    if (error == 0) return staging;
+    unlink(staging.c_str());
+    errno = error;
+    return std::nullopt;
+}
+
+// "<stem><hex>.tmp" for the low 16 bits of `number`; nullopt (buffer
+// overflow) when it would not fit MAX_PATH.
+std::optional<std::string> temp_file_name_of(const std::string& stem, UINT number) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%X", number & 0xFFFFu);
+    std::string name = stem + hex + ".tmp";
+    if (name.size() < MAX_PATH) return name;
+    SetLastError(ERROR_BUFFER_OVERFLOW);
+    return std::nullopt;
+}
+
+// Creates the first free "<stem><hex>.tmp" and writes its name to
+// `temp_file_name`; its number, or 0. Numbers start from a per-process,
+// per-call seed; O_EXCL makes the name unique against every other process
+// using the folder.
+UINT create_temp_file(const std::string& stem, char* temp_file_name) {
+    static std::atomic<unsigned> calls{0};
+    const auto now = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
+    unsigned number = (now ^ (static_cast<unsigned>(getpid()) << 8) ^ (calls++ * 7919u)) & 0xFFFFu;
+    for (unsigned attempt = 0; attempt < 0x10000u; ++attempt, number = (number + 1) & 0xFFFFu) {
+        if (number == 0) continue;
+        const auto name = temp_file_name_of(stem, number);
+        if (!name) return 0;
+        const auto host = host_path(name->c_str());
+        if (!host) return 0;
+        const OwnedFd created(open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (created.valid()) {
+            std::memcpy(temp_file_name, name->c_str(), name->size() + 1);
+            return number;
+        }
+        if (errno != EEXIST) {
+            set_error_from_errno(errno);
+            return 0;
+        }
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return 0;
 }
 
 // The path of the file open on `fd`, symbolic links resolved: a write that
@@ -152,45 +240,16 @@ UINT GetTempFileNameA(const char* path, const char* prefix, UINT unique, char* t
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    std::string folder = path;
-    if (folder.empty() || folder.back() != '\\') folder += '\\';
-    folder.append(prefix == nullptr ? "" : prefix, prefix == nullptr ? 0 : strnlen(prefix, 3));
+    std::string stem = path;
+    if (stem.empty() || stem.back() != '\\') stem += '\\';
+    stem.append(prefix == nullptr ? "" : prefix, prefix == nullptr ? 0 : strnlen(prefix, 3));
+    if (unique == 0) return create_temp_file(stem, temp_file_name);
 
-    // Numbers start from a per-process, per-call seed; O_EXCL makes the name
-    // unique against every other process using the folder.
-    static std::atomic<unsigned> calls{0};
-    const auto now = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
-    unsigned number = (now ^ (static_cast<unsigned>(getpid()) << 8) ^ (calls++ * 7919u)) & 0xFFFFu;
-
-    for (unsigned attempt = 0; attempt < 0x10000u; ++attempt, number = (number + 1) & 0xFFFFu) {
-        if (number == 0) continue;
-        const UINT value = unique != 0 ? unique : number;
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "%X", value & 0xFFFFu);
-        const std::string name = folder + hex + ".tmp";
-        if (name.size() >= MAX_PATH) {
-            SetLastError(ERROR_BUFFER_OVERFLOW);
-            return 0;
-        }
-        if (unique != 0) {  // name only, nothing created (as on Windows)
-            std::memcpy(temp_file_name, name.c_str(), name.size() + 1);
-            return unique;
-        }
-        const auto host = host_path(name.c_str());
-        if (!host) return 0;
-        const int fd = open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            close(fd);
-            std::memcpy(temp_file_name, name.c_str(), name.size() + 1);
-            return value;
-        }
-        if (errno != EEXIST) {
-            set_error_from_errno(errno);
-            return 0;
-        }
-    }
-    SetLastError(ERROR_FILE_EXISTS);
-    return 0;
+    // A name only, nothing created (as on Windows).
+    const auto name = temp_file_name_of(stem, unique);
+    if (!name) return 0;
+    std::memcpy(temp_file_name, name->c_str(), name->size() + 1);
+    return unique;
 }
 
 BOOL DeleteFileA(const char* path) {
@@ -214,13 +273,10 @@ BOOL CopyFileA(const char* existing, const char* new_file, BOOL fail_if_exists) 
     auto target = host_path(new_file);
     if (!target) return FALSE;
 
-    const int from = open(source->c_str(), O_RDONLY | O_CLOEXEC);
-    if (from < 0) {
-        set_error_from_errno(errno);
-        return FALSE;
-    }
+    const OwnedFd from(open(source->c_str(), O_RDONLY | O_CLOEXEC));
+    if (!from.valid()) return failed_with_errno(errno);
     struct stat source_info {};
-    fstat(from, &source_info);
+    fstat(from.get(), &source_info);
 
     // Replace the file a symbolic link points to, not the link; keep the
     // replaced file's permission bits and owner.
@@ -231,39 +287,21 @@ BOOL CopyFileA(const char* existing, const char* new_file, BOOL fail_if_exists) 
     struct stat target_info {};
     const bool target_exists = stat(target->c_str(), &target_info) == 0;
     if (target_exists && fail_if_exists) {
-        close(from);
         SetLastError(ERROR_FILE_EXISTS);
         return FALSE;
     }
     if (target_exists && S_ISDIR(target_info.st_mode)) {
-        close(from);
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    const struct stat& model = target_exists ? target_info : source_info;
 
     const std::string folder = folder_of(*target);
-    std::string staging = folder + "/.zubcopy-XXXXXX";
-    const int to = mkostemp(staging.data(), O_CLOEXEC);
-    if (to < 0) {
+    const auto staging = write_staged_copy(from.get(), folder, target_exists ? target_info : source_info);
+    if (!staging) return failed_with_errno(errno);
+    if (rename(staging->c_str(), target->c_str()) != 0) {
         const int error = errno;
-        close(from);
-        set_error_from_errno(error);
-        return FALSE;
-    }
-    bool ok = copy_contents(from, to);
-    int error = ok ? 0 : errno;
-    if (ok) {
-        if (fchown(to, model.st_uid, model.st_gid) != 0) { /* keep our own ownership */ }
-        if (fchmod(to, model.st_mode & 07777) != 0 || fsync(to) != 0) ok = false, error = errno;
-    }
-    if (close(to) != 0 && ok) ok = false, error = errno;
-    close(from);
-    if (ok && rename(staging.c_str(), target->c_str()) != 0) ok = false, error = errno;
-    if (!ok) {
-        unlink(staging.c_str());
-        set_error_from_errno(error);
-        return FALSE;
+        unlink(staging->c_str());
+        return failed_with_errno(error);
     }
     sync_folder(folder);
     return TRUE;
@@ -321,27 +359,6 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written_coun
         return FALSE;
     }
     if (written_count != nullptr) *written_count = count;
-    return TRUE;
-}
-
-BOOL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS info_class, void* info, DWORD size) {
-    FileHandle* handle = as_file(file);
-    if (handle == nullptr) return FALSE;
-    if (info_class != FileStandardInfo || info == nullptr || size < sizeof(FILE_STANDARD_INFO)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    struct stat status {};
-    if (fstat(handle->fd, &status) != 0) {
-        set_error_from_errno(errno);
-        return FALSE;
-    }
-    auto* standard = static_cast<FILE_STANDARD_INFO*>(info);
-    standard->AllocationSize = static_cast<int64_t>(status.st_blocks) * 512;
-    standard->EndOfFile = status.st_size;
-    standard->NumberOfLinks = static_cast<DWORD>(status.st_nlink);
-    standard->DeletePending = status.st_nlink == 0;
-    standard->Directory = S_ISDIR(status.st_mode);
     return TRUE;
 }
 

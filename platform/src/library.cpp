@@ -31,22 +31,25 @@ std::string shared_object_name(std::string_view dll_name) {
     return "lib" + std::string(dll_name.substr(0, dll_name.size() - 4)) + ".so";
 }
 
-// The DT_SONAME of a module, read from its dynamic section as mapped.
-std::string_view soname_of(const dl_phdr_info& info) {
-    for (int i = 0; i < info.dlpi_phnum; ++i) {
-        if (info.dlpi_phdr[i].p_type != PT_DYNAMIC) continue;
-        ElfW(Addr) strtab = 0;
-        std::optional<ElfW(Xword)> soname;
-        for (auto* entry = reinterpret_cast<const ElfW(Dyn)*>(info.dlpi_addr + info.dlpi_phdr[i].p_vaddr);
-             entry->d_tag != DT_NULL; ++entry) {
-            if (entry->d_tag == DT_STRTAB) strtab = entry->d_un.d_ptr;
-            if (entry->d_tag == DT_SONAME) soname = entry->d_un.d_val;
-        }
-        if (strtab == 0 || !soname) return {};
-        // The loader relocates DT_STRTAB in place on most targets (not in the vDSO).
-        if (strtab < info.dlpi_addr) strtab += info.dlpi_addr;
-        return reinterpret_cast<const char*>(strtab + *soname);
+// The DT_SONAME in a module's dynamic section as mapped.
+std::string_view soname_in(const dl_phdr_info& info, const ElfW(Dyn)* dynamic) {
+    ElfW(Addr) strtab = 0;
+    std::optional<ElfW(Xword)> soname;
+    for (const ElfW(Dyn)* entry = dynamic; entry->d_tag != DT_NULL; ++entry) {
+        if (entry->d_tag == DT_STRTAB) strtab = entry->d_un.d_ptr;
+        if (entry->d_tag == DT_SONAME) soname = entry->d_un.d_val;
     }
+    if (strtab == 0 || !soname) return {};
+    // The loader relocates DT_STRTAB in place on most targets (not in the vDSO).
+    if (strtab < info.dlpi_addr) strtab += info.dlpi_addr;
+    return reinterpret_cast<const char*>(strtab + *soname);
+}
+
+// The DT_SONAME of a module, read from its first dynamic section.
+std::string_view soname_of(const dl_phdr_info& info) {
+    for (int i = 0; i < info.dlpi_phnum; ++i)
+        if (info.dlpi_phdr[i].p_type == PT_DYNAMIC)
+            return soname_in(info, reinterpret_cast<const ElfW(Dyn)*>(info.dlpi_addr + info.dlpi_phdr[i].p_vaddr));
     return {};
 }
 
@@ -88,22 +91,24 @@ void* resident_module(const std::string& so_name) {
     return module ? dlopen(module->soname.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD) : nullptr;
 }
 
+// A name with a folder: that file, a "x.dll" as the "libx.so" in its folder.
+void* open_module_in_folder(const std::string& name, size_t separator) {
+    auto host = platform::detail::host_path(name.c_str());
+    if (!host) return nullptr;
+    if (ends_with_dll(name)) {
+        const std::string base = name.substr(separator == std::string::npos ? 2 : separator + 1);
+        const size_t slash = host->rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : host->substr(0, slash);
+        *host = folder + "/" + shared_object_name(platform::latin1_to_utf8(base));
+    }
+    return dlopen(host->c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
 void* open_module(const char* file_name) {
     const std::string name = file_name;
     const size_t separator = name.find_last_of("\\/");
     const bool has_folder = separator != std::string::npos || (name.size() >= 2 && name[1] == ':');
-
-    if (has_folder) {
-        auto host = platform::detail::host_path(file_name);
-        if (!host) return nullptr;
-        if (ends_with_dll(name)) {
-            const std::string base = name.substr(separator == std::string::npos ? 2 : separator + 1);
-            const size_t slash = host->rfind('/');
-            const std::string folder = slash == std::string::npos ? "." : host->substr(0, slash);
-            *host = folder + "/" + shared_object_name(platform::latin1_to_utf8(base));
-        }
-        return dlopen(host->c_str(), RTLD_NOW | RTLD_LOCAL);
-    }
+    if (has_folder) return open_module_in_folder(name, separator);
     if (!ends_with_dll(name)) return dlopen(platform::latin1_to_utf8(name).c_str(), RTLD_NOW | RTLD_LOCAL);
 
     // A bare "x.dll": the module of that name already in the process, else the

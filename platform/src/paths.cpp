@@ -5,6 +5,8 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "internal.h"
@@ -78,6 +80,42 @@ bool names_a_folder(std::string_view path) {
     return last.empty() || last == "." || last == "..";
 }
 
+// `host_path` made absolute against the current folder and normalised; a
+// path that names a folder keeps a trailing "/" (it has no file name).
+std::string absolute_host_path(std::string_view host_path) {
+    std::string absolute(host_path);
+    if (absolute.empty() || absolute.front() != '/') {
+        std::vector<char> cwd(4096);
+        while (getcwd(cwd.data(), cwd.size()) == nullptr && cwd.size() < (1u << 20)) cwd.resize(cwd.size() * 2);
+        absolute = std::string(cwd.data()) + "/" + absolute;
+    }
+    const bool folder = names_a_folder(absolute);
+    absolute = normalise(absolute);
+    if (folder && absolute != "/") absolute += '/';
+    return absolute;
+}
+
+struct DrivePlace {
+    char letter;
+    std::string rest;  // the path inside the drive's folder
+};
+
+// The drive whose folder holds `absolute` most closely (the deepest folder;
+// the first letter among equals), or nullopt.
+std::optional<DrivePlace> closest_drive(const std::string& absolute) {
+    std::optional<DrivePlace> best;
+    size_t best_depth = 0;
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        const auto root = drive_root(letter);
+        if (!root) continue;
+        const auto rest = inside(absolute, *root);
+        if (!rest) continue;
+        const size_t depth = normalise(*root).size();
+        if (!best || depth > best_depth) best = DrivePlace{letter, *rest}, best_depth = depth;
+    }
+    return best;
+}
+
 }  // namespace
 
 std::optional<std::string> to_host_path(std::string_view windows_path) {
@@ -101,30 +139,10 @@ std::optional<std::string> to_host_path(std::string_view windows_path) {
 }
 
 std::string to_windows_path(std::string_view host_path) {
-    std::string absolute(host_path);
-    if (absolute.empty() || absolute.front() != '/') {
-        std::vector<char> cwd(4096);
-        while (getcwd(cwd.data(), cwd.size()) == nullptr && cwd.size() < (1u << 20)) cwd.resize(cwd.size() * 2);
-        absolute = std::string(cwd.data()) + "/" + absolute;
-    }
-    const bool folder = names_a_folder(absolute);
-    absolute = normalise(absolute);
-    if (folder && absolute != "/") absolute += '/';  // kept: no file name
-
-    // The drive whose folder holds the path most closely; Z: ("/") otherwise.
-    char best_letter = 0;
-    std::string best_rest;
-    size_t best_depth = 0;
-    for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        const auto root = drive_root(letter);
-        if (!root) continue;
-        const auto rest = inside(absolute, *root);
-        if (!rest) continue;
-        const size_t depth = normalise(*root).size();
-        if (best_letter == 0 || depth > best_depth) best_letter = letter, best_rest = *rest, best_depth = depth;
-    }
-    if (best_letter == 0) return absolute;  // no drive reaches it: host form unchanged
-    std::string out = std::string(1, best_letter) + ":\\" + best_rest;
+    const std::string absolute = absolute_host_path(host_path);
+    const auto drive = closest_drive(absolute);
+    if (!drive) return absolute;  // no drive reaches it: host form unchanged
+    std::string out = std::string(1, drive->letter) + ":\\" + drive->rest;
     for (char& c : out)
         if (c == '/') c = '\\';
     return out;

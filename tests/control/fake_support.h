@@ -10,6 +10,7 @@
 #include "fake_engine.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "test_support.h"
 #include "zubmp3/host.h"
 
 namespace fake_support {
@@ -26,13 +27,7 @@ inline FakeEngine* fake() {
     return access == nullptr ? nullptr : access();
 }
 
-inline bool engine_mapped() {
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    while (std::getline(maps, line))
-        if (line.find(kEngineFile) != std::string::npos) return true;
-    return false;
-}
+inline bool engine_mapped() { return testing_support::library_mapped(kEngineFile); }
 
 inline std::string utf8(const zubmp3::Text& text) { return platform::utf16_to_utf8(text); }
 inline zubmp3::Text text(const std::string& utf8_text) { return platform::utf8_to_utf16(utf8_text); }

@@ -24,14 +24,7 @@ inline zubmp3::Text windows(const fs::path& host) {
 }
 inline std::string utf8(const zubmp3::Text& text) { return platform::utf16_to_utf8(text); }
 
-inline bool engine_mapped() {
-    const std::string engine = (kLibDir / "libzubmp3enc2.so").string();
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    while (std::getline(maps, line))
-        if (line.find(engine) != std::string::npos) return true;
-    return false;
-}
+inline bool engine_mapped() { return testing_support::library_mapped((kLibDir / "libzubmp3enc2.so").string()); }
 
 inline bool encoder_built() { return fs::exists(kLibDir / "libzubmp3enc1.so"); }
 

@@ -16,16 +16,9 @@
 #include "interface1.h"
 #include "platform/paths.h"
 #include "platform/win32.h"
+#include "test_support.h"
 
 namespace {
-
-bool mapped(const std::string& name) {
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    while (std::getline(maps, line))
-        if (line.find(name) != std::string::npos) return true;
-    return false;
-}
 
 int nice_value() {  // field 19 of /proc/self/stat, after the command name in parentheses
     std::ifstream stat_file("/proc/self/stat");
@@ -66,7 +59,7 @@ int main(int argc, char** argv) {
         call("pause", 0, 0, 0);
         Sleep(100);
         FreeLibrary(engine);  // no "cancel": the engine must stop the job itself
-        std::printf(mapped(folder + "/libzubmp3enc2.so") ? "still mapped\n" : "unloaded\n");
+        std::printf(testing_support::library_mapped(folder + "/libzubmp3enc2.so") ? "still mapped\n" : "unloaded\n");
         return 0;
     }
     while (call("intreturn", 0, 0, 0) == 1000) Sleep(5);

@@ -12,12 +12,14 @@
 #include "engine_test_support.h"
 #include "interface1.h"
 #include "job.h"
+#include "test_support.h"
 
 namespace {
 
 using namespace engine_testing;
 using testing_support::DriveMapping;
 using testing_support::TempDir;
+using testing_support::thread_count;
 using testing_support::WavSpec;
 
 class Job : public testing::Test {
@@ -372,10 +374,15 @@ TEST_F(Job, PauseHoldsProgressAndResumeFinishes) {
     ASSERT_EQ(pass_files(in, out("p.mp3")), 0);
     wait_for_output(dir / "p.mp3", 8192);
     command("pause");
-    std::this_thread::sleep_for(std::chrono::milliseconds(120));  // the chunk under way ends
+    // The chunk under way ends first, however long it takes.
+    for (int look = 0; look < 6000 && engine::job_held == 0; ++look)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(engine::job_held.load(), 1);
     const int32_t held = command("progress");
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto size = fs::file_size(dir / "p.mp3");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // four turns of the pause wait
     EXPECT_EQ(command("progress"), held);
+    EXPECT_EQ(fs::file_size(dir / "p.mp3"), size);
     EXPECT_EQ(command("intreturn"), 1000);
     EXPECT_GT(held, 0);
     EXPECT_LT(held, 99);
@@ -412,10 +419,6 @@ TEST_F(Job, CancelBeforeTheFirstChunk) {
 TEST_F(Job, CancelWithoutAJobReturnsAtOnce) {
     EXPECT_EQ(command("cancel"), 0);
     EXPECT_EQ(run_job(input("in.wav", WavSpec{1, 8000, 16, 1, 0.2}), out("a.mp3")), 0);
-}
-
-size_t thread_count() {
-    return static_cast<size_t>(std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator()));
 }
 
 TEST_F(Job, WorkerHasLeftAfterCancelReturns) {

@@ -16,10 +16,6 @@ std::set<std::string> names_in(const fs::path& folder) {
     return names;
 }
 
-size_t thread_count() {
-    return static_cast<size_t>(std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator()));
-}
-
 void leave_free(const fs::path& filler, uintmax_t free_bytes) {
     const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) throw std::runtime_error("cannot create " + filler.string());

@@ -17,8 +17,7 @@ using testing_support::Bytes;
 // The names in `folder` (not recursive).
 std::set<std::string> names_in(const fs::path& folder);
 
-// Threads of this process.
-size_t thread_count();
+using testing_support::thread_count;
 
 // Grows `filler` until its device is full, then cuts it so that exactly
 // `free_bytes` (a multiple of the page size) are free again.

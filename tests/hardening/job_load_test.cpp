@@ -22,13 +22,7 @@ using testing_support::TempDir;
 
 const fs::path kEngine = fs::path(ZUBMP3_BUILD_LIB_DIR) / "libzubmp3enc2.so";
 
-bool engine_mapped() {
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    while (std::getline(maps, line))
-        if (line.find(kEngine.string()) != std::string::npos) return true;
-    return false;
-}
+bool engine_mapped() { return testing_support::library_mapped(kEngine.string()); }
 
 // The engine library, loaded by path through the platform's loader.
 class Engine {

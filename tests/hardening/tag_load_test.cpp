@@ -12,8 +12,8 @@
 #include <optional>
 #include <random>
 
-#include "engine_state.h"
 #include "hardening_support.h"
+#include "id3/tag_state.h"
 #include "interface1.h"
 #include "platform/text.h"
 

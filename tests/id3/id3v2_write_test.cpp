@@ -77,6 +77,44 @@ TEST_F(Id3v2Write, ValuesAndFixedOrder) {
     EXPECT_TRUE(contains(file, bytes({'T', 'E', 'N', 'C', 0, 0, 0, 1, 0x40, 0x00})));
 }
 
+// The content of the first frame `id` of a written 2.3 tag (empty: none).
+Bytes frame_content(const Bytes& file, const std::string& id) {
+    const size_t end = 10 + ((file[6] << 21) | (file[7] << 14) | (file[8] << 7) | file[9]);
+    size_t pos = 10;
+    while (pos + 10 <= end && file[pos] != 0) {
+        const size_t size = (file[pos + 4] << 24) | (file[pos + 5] << 16) | (file[pos + 6] << 8) | file[pos + 7];
+        if (std::string(file.begin() + pos, file.begin() + pos + 4) == id)
+            return Bytes(file.begin() + pos + 10, file.begin() + pos + 10 + size);
+        pos += 10 + size;
+    }
+    return {};
+}
+
+// Each field's staging word puts its value in the field's own frame, and the
+// field's getter and size word give it back after a read.
+TEST_F(Id3v2Write, EachFieldHasItsOwnFrameAndWords) {
+    const std::pair<std::string, std::string> fields[] = {
+        {"Track", "TRCK"}, {"Title", "TIT2"},          {"Artist", "TPE1"},         {"Album", "TALB"},
+        {"Year", "TYER"},  {"Genre", "TCON"},          {"Comment", "COMM"},        {"EncodedBy", "TENC"},
+        {"URL", "WXXX"},   {"Copyright", "TCOP"},      {"OriginalArtist", "TOPE"}, {"Composer", "TCOM"},
+    };
+    make("a.mp3", {});
+    for (const auto& [name, id] : fields) call_text(("wv2" + name).c_str(), "value of " + name);
+    ASSERT_EQ(call_text("setid3v2", win("a.mp3")), 0);
+    call("v2cleanup");
+    const Bytes file = read("a.mp3");
+    ASSERT_EQ(call_text("getid3v2", win("a.mp3")), 0);
+    for (const auto& [name, id] : fields) {
+        const std::string value = "value of " + name;
+        const Bytes content = frame_content(file, id);
+        EXPECT_TRUE(content.size() >= value.size() &&
+                    std::equal(value.begin(), value.end(), content.end() - static_cast<ptrdiff_t>(value.size())))
+            << name << " in " << id;
+        EXPECT_EQ(get_text(("v2" + name).c_str()), value) << name;
+        EXPECT_EQ(call(("v2" + name + "size").c_str()), static_cast<int32_t>(value.size())) << name;
+    }
+}
+
 TEST_F(Id3v2Write, SizeFieldIsSynchsafe) {
     const Bytes tag_bytes = engine::render_id3v2_tag(Bytes(190, 'x'));  // S = 200
     EXPECT_EQ(Bytes(tag_bytes.begin() + 6, tag_bytes.begin() + 10), bytes({0x00, 0x00, 0x01, 0x48}));

@@ -9,7 +9,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "engine_state.h"
+#include "id3/tag_state.h"
 #include "interface1.h"
 #include "test_support.h"
 

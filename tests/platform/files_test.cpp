@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <optional>
 #include <set>
 #include <thread>
@@ -81,6 +82,20 @@ TEST_F(FilesTest, TempFileNameFailsOnMissingFolder) {
     char name[MAX_PATH] = "unchanged";
     EXPECT_EQ(GetTempFileNameA(win("nope\\").c_str(), "zub", 0, name), 0u);
     EXPECT_EQ(GetTempFileNameA(std::string(300, 'a').c_str(), "zub", 0, name), 0u);  // would overrun MAX_PATH
+}
+
+// A number of the caller's own only names the file: nothing is created.
+TEST_F(FilesTest, TempFileNameWithAGivenNumberCreatesNothing) {
+    char name[MAX_PATH] = {};
+    EXPECT_EQ(GetTempFileNameA(win("").c_str(), "zubmp3", 0x1A2B, name), 0x1A2Bu);
+    EXPECT_EQ(std::string(name), win("zub1A2B.tmp"));
+    EXPECT_TRUE(fs::is_empty(dir_.path()));
+    EXPECT_EQ(GetTempFileNameA(win("").c_str(), "zub", 0x31A2B, name), 0x31A2Bu);  // 16 bits of it name the file
+    EXPECT_EQ(std::string(name), win("zub1A2B.tmp"));
+    std::strcpy(name, "unchanged");
+    EXPECT_EQ(GetTempFileNameA(std::string(300, 'a').c_str(), "zub", 7, name), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUFFER_OVERFLOW));
+    EXPECT_STREQ(name, "unchanged");
 }
 
 TEST_F(FilesTest, CopyReplacesTargetAndKeepsItsMode) {

@@ -10,15 +10,7 @@
 
 namespace {
 
-bool in_process(const std::string& library) {
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    while (std::getline(maps, line))
-        if (line.find(library) != std::string::npos) return true;
-    return false;
-}
-
-bool probe_in_process() { return in_process("libloadprobe.so"); }
+bool probe_in_process() { return testing_support::library_mapped("libloadprobe.so"); }
 
 TEST(LoadLibrary, DllNameLoadsTheSharedObjectBesideItAndCountsLoads) {
     const std::string dll = platform::to_windows_path(std::string(ZUBMP3_PROBE_DIR) + "/loadprobe.dll");
@@ -56,7 +48,7 @@ TEST(LoadLibrary, BareNameTakesTheResidentLibraryWithAVersionedSoname) {
 
     EXPECT_TRUE(FreeLibrary(loaded));
     EXPECT_TRUE(FreeLibrary(loaded));
-    EXPECT_FALSE(in_process("libverprobe.so"));
+    EXPECT_FALSE(testing_support::library_mapped("libverprobe.so"));
     // Neither resident nor beside this program nor on the search path now.
     EXPECT_EQ(LoadLibraryA("verprobe.dll"), nullptr);
     EXPECT_EQ(platform::resident_library("libverprobe.so"), std::nullopt);

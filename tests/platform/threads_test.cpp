@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 #include "platform/win32.h"
 
@@ -32,9 +38,39 @@ TEST(Threads, WaitJoinsAndCloseHandleDetaches) {
     EXPECT_EQ(ran.load(), 10);
 }
 
-TEST(Process, PriorityClassesMapToNiceValues) {
-    EXPECT_TRUE(SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS));
+int nice_of(pid_t thread) { return getpriority(PRIO_PROCESS, static_cast<id_t>(thread)); }
+
+// A class gives its nice value to every thread of the process, not only to
+// the caller's. Checked in a process of its own: going back from idle to
+// normal takes a right the test may not have.
+TEST(Process, PriorityClassesSetTheNiceValueOfEveryThread) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::atomic<pid_t> other{0};
+            std::atomic<bool> done{false};
+            std::thread thread([&] {
+                other = gettid();
+                while (!done) Sleep(1);
+            });
+            while (other == 0) Sleep(1);
+            bool ok = SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS) && nice_of(gettid()) == 19 &&
+                      nice_of(other) == 19;
+            if (ok && geteuid() == 0)  // raising priority needs the right to
+                ok = SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS) && nice_of(gettid()) == -10 &&
+                     nice_of(other) == -10 && SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS) &&
+                     nice_of(gettid()) == 0 && nice_of(other) == 0;
+            done = true;
+            thread.join();
+            if (!ok) std::fprintf(stderr, "nice values %d and %d\n", nice_of(gettid()), nice_of(other));
+            std::exit(ok ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST(Process, UnknownPriorityClassIsRefused) {
     EXPECT_FALSE(SetPriorityClass(GetCurrentProcess(), 0x1234));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 }  // namespace

@@ -166,4 +166,16 @@ std::string shell_quote(const std::string& text) {
     return out + "'";
 }
 
+size_t thread_count() {
+    return static_cast<size_t>(std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator()));
+}
+
+bool library_mapped(const std::string& name) {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find(name) != std::string::npos) return true;
+    return false;
+}
+
 }  // namespace testing_support

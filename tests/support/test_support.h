@@ -108,4 +108,10 @@ std::string shell_quote(const std::string& text);
     } while (0)
 bool in_ci();
 
+// The threads of this process, as /proc/self/task lists them.
+size_t thread_count();
+// True when a file whose path contains `name` is mapped into this process
+// (a loaded library).
+bool library_mapped(const std::string& name);
+
 }  // namespace testing_support

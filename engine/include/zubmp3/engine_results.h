@@ -31,9 +31,10 @@ enum JobStatus : int32_t {
     kJobRunning = 1000,
 };
 
-// The control's message for a job status, as its ErrorCode event carries it
-// (trailing blanks included); nullptr for a number that is not a finished
-// job's failure.
+// The control's message for a job status, as its ErrorCode event carries it;
+// the messages are the system's own and kept word for word, spelling and
+// trailing blanks included. nullptr for a number that is not a finished job's
+// failure.
 constexpr const char* job_status_message(int32_t status) {
     switch (status) {
         case kJobEncoderUnavailable: return "Unable to load required dll";

@@ -68,8 +68,10 @@ DWORD GetFileAttributesA(const char* path);
 // back. HIDDEN cannot be changed (it is part of the name) and is ignored.
 BOOL SetFileAttributesA(const char* path, DWORD attributes);
 BOOL CreateDirectoryA(const char* path, void* security_attributes);
-// Creates an empty, uniquely named file "<path>[\]<prefix:3><hex>.tmp" and
-// writes its name to `temp_file_name` (MAX_PATH bytes). `unique` must be 0.
+// The name "<path>[\]<prefix:3><hex>.tmp", written to `temp_file_name`
+// (MAX_PATH bytes). With `unique` 0, an empty file of a name not yet taken is
+// created and its number answered; with any other `unique`, only the name of
+// that number is built (nothing is created) and `unique` answered.
 UINT GetTempFileNameA(const char* path, const char* prefix, UINT unique, char* temp_file_name);
 BOOL DeleteFileA(const char* path);
 // Never leaves a half-written target: the copy is made in a new file beside

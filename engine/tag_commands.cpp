@@ -1,16 +1,15 @@
 // The tag words of interface1.
-#include <algorithm>
 #include <array>
 #include <cstring>
-#include <utility>
 #include <string_view>
+#include <utility>
 
-#include "../dispatch.h"
-#include "genre_names.h"
-#include "id3v1.h"
-#include "id3v2_fields.h"
-#include "id3v2_reader.h"
-#include "id3v2_writer.h"
+#include "dispatch.h"
+#include "id3/genre_names.h"
+#include "id3/id3v1.h"
+#include "id3/id3v2_fields.h"
+#include "id3/id3v2_reader.h"
+#include "id3/id3v2_writer.h"
 
 namespace engine {
 namespace {
@@ -22,7 +21,6 @@ const char* path_of(const CommandArgs& args) {
 }
 
 // ---- ID3v1 ----
-
 
 int32_t get_id3v1(const CommandArgs& args) { return read_id3v1_tag(path_of(args)); }
 int32_t set_id3v1(const CommandArgs& args) { return write_id3v1_tag(path_of(args)); }
@@ -116,7 +114,8 @@ constexpr auto field_commands(std::integer_sequence<int, Slot...>) {
                       Command{kStageWord<Slot>.view(), stage_v2<Slot>}...};
 }
 
-constexpr Command kOtherTagCommands[] = {
+// The words of ID3v1, genres, and ID3v2 as a whole; the field words follow.
+constexpr Command kTagWords[] = {
     {"getid3v1", get_id3v1, kV1ReadCannotOpen},
     {"v1Genre", get_v1_genre},
     {"v1Comment", get_v1_text<v1_comment>},
@@ -144,12 +143,7 @@ constexpr Command kOtherTagCommands[] = {
 
 constexpr auto kFieldCommands = field_commands(std::make_integer_sequence<int, kId3v2SlotCount>());
 
-constexpr auto kTagCommands = [] {
-    std::array<Command, std::size(kOtherTagCommands) + kFieldCommands.size()> all{};
-    std::copy(std::begin(kOtherTagCommands), std::end(kOtherTagCommands), all.begin());
-    std::copy(kFieldCommands.begin(), kFieldCommands.end(), all.begin() + std::size(kOtherTagCommands));
-    return all;
-}();
+constexpr auto kTagCommands = join_commands(std::to_array(kTagWords), kFieldCommands);
 
 }  // namespace
 
