@@ -1,10 +1,14 @@
 #include "batch.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <string>
+#include <thread>
+#include <utility>
 
 #include "child_process.h"
 #include "commands.h"
@@ -90,7 +94,10 @@ private:
             argv.insert(argv.end(), options_.child_options.begin(), options_.child_options.end());
             argv.insert(argv.end(), {"--events", "--stdin-keys", "--", job.input, job.output});
             try {
-                running_.push_back({index, std::make_unique<ChildProcess>(argv)});
+                Running started;
+                started.job = index;
+                started.child = std::make_unique<ChildProcess>(argv, encoder_threads(index));
+                running_.push_back(std::move(started));
             } catch (const std::exception& e) {
                 message(std::string("zubmp3: ") + e.what());
                 finished_one(index, false);
@@ -98,6 +105,18 @@ private:
             }
             if (paused_) running_.back().child->send("p");
         }
+    }
+
+    // The cores shared among the jobs that will run beside this one: with as
+    // many jobs as cores each encodes on one thread (segments on several
+    // threads would only add their priming work), and the last files, once
+    // fewer remain than jobs, take the cores that fall free. A count the
+    // user set in ZUBMP3_ENCODER_THREADS holds.
+    std::vector<std::string> encoder_threads(size_t index) const {
+        if (std::getenv("ZUBMP3_ENCODER_THREADS") != nullptr) return {};
+        const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+        const size_t beside = std::min(static_cast<size_t>(options_.jobs), running_.size() + (jobs_.size() - index));
+        return {"ZUBMP3_ENCODER_THREADS=" + std::to_string(std::max<size_t>(1, cores / std::max<size_t>(1, beside)))};
     }
 
     void send_all(const std::string& key) {

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -40,19 +41,39 @@ void split_lines(std::string& pending, std::vector<std::string>& lines) {
     }
 }
 
+// This process's environment with `extra` ("NAME=value") added, each
+// replacing the variable of its name.
+std::vector<std::string> merged_environment(const std::vector<std::string>& extra) {
+    const auto name = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+    std::vector<std::string> merged;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        if (std::none_of(extra.begin(), extra.end(), [&](const std::string& e) { return name(e) == name(text); }))
+            merged.push_back(text);
+    }
+    merged.insert(merged.end(), extra.begin(), extra.end());
+    return merged;
+}
+
+std::vector<char*> pointers(const std::vector<std::string>& texts) {
+    std::vector<char*> list;
+    for (const std::string& text : texts) list.push_back(const_cast<char*>(text.c_str()));
+    list.push_back(nullptr);
+    return list;
+}
+
 }  // namespace
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& environment) {
     Pipe in = make_pipe(), out = make_pipe(), err = make_pipe();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in.read, STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out.write, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err.write, STDERR_FILENO);
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    const int error = posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ);
+    const std::vector<std::string> merged = merged_environment(environment);
+    std::vector<char*> args = pointers(argv), variables = pointers(merged);
+    const int error = posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), variables.data());
     posix_spawn_file_actions_destroy(&actions);
     for (int* end : {&in.read, &out.write, &err.write}) close_descriptor(*end);
     in_ = in.write;

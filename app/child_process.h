@@ -10,10 +10,11 @@ namespace zubmp3::app {
 
 class ChildProcess {
 public:
-    // Starts argv[0] (a path) with `argv`; its standard input, output and
-    // error are pipes to this process. Throws std::runtime_error when it
-    // cannot be started.
-    explicit ChildProcess(const std::vector<std::string>& argv);
+    // Starts argv[0] (a path) with `argv` and this process's environment,
+    // `environment` ("NAME=value") added or replacing; its standard input,
+    // output and error are pipes to this process. Throws std::runtime_error
+    // when it cannot be started.
+    explicit ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {});
     ~ChildProcess();  // closes the pipes; a child still running is waited for
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

@@ -7,6 +7,7 @@
 
 #include "audio_input.h"
 #include "batch.h"
+#include "child_process.h"
 #include "control_text.h"
 #include "encode_cli.h"
 #include "encode_options.h"
@@ -152,4 +153,22 @@ TEST(ProgressBar, BatchLineShowsFilesAndPhase) {
     EXPECT_NE(line.find("3/20 files"), std::string::npos) << line;
     EXPECT_NE(line.find("converting"), std::string::npos) << line;
     EXPECT_LT(render_progress(view, 30).size(), 30u);
+}
+
+// A batch's children get their encoder thread count through the environment:
+// the entry given replaces the variable of its name, the rest is inherited.
+TEST(ChildProcess, EnvironmentEntriesReplaceTheirVariableAndTheRestIsKept) {
+    ScopedEnv inherited("ZUBMP3_CHILD_TEST_KEPT", "kept");
+    ScopedEnv replaced("ZUBMP3_ENCODER_THREADS", "7");
+    ChildProcess child({"/bin/sh", "-c", "echo \"$ZUBMP3_ENCODER_THREADS $ZUBMP3_CHILD_TEST_KEPT\""},
+                       {"ZUBMP3_ENCODER_THREADS=1"});
+    std::optional<int> status;
+    std::vector<std::string> lines;
+    while (!(status = child.finished())) {  // ends once both its outputs are read to their end
+        wait_for_input({child.output_descriptor(), child.error_descriptor()}, 100);
+        for (auto& line : child.take_output_lines()) lines.push_back(line);
+        child.take_error_lines();
+    }
+    EXPECT_EQ(*status, 0);
+    EXPECT_EQ(lines, std::vector<std::string>{"1 kept"});
 }
