@@ -16,6 +16,8 @@ Text text(const QString& string) { return Text(reinterpret_cast<const char16_t*>
 
 QString message_of(const QString& description) { return description.trimmed(); }
 
+}  // namespace
+
 QString automation_message(const AutomationError& error) {
     const Text& description = error.description();
     QString message = QStringLiteral("automation error %1: %2")
@@ -26,8 +28,6 @@ QString automation_message(const AutomationError& error) {
         message += QStringLiteral(" (%1)").arg(QString::fromStdString(*hint));
     return message;
 }
-
-}  // namespace
 
 QString state_name(Job::State state) {
     switch (state) {

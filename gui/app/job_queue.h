@@ -33,6 +33,10 @@ struct Job {
 
 QString state_name(Job::State state);
 
+// An automation error in words, with the library file the control looked
+// for and where.
+QString automation_message(const AutomationError& error);
+
 class JobQueue final : public QObject {
     Q_OBJECT
 

@@ -34,17 +34,6 @@ QStringList local_files(const QMimeData* data) {
     return files;
 }
 
-QString automation_text(const AutomationError& error) {
-    const Text& text = error.description();
-    QString message = QStringLiteral("automation error %1: %2")
-        .arg(error.number())
-        .arg(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
-    // Which library file the control looked for, and where.
-    if (const auto hint = app::library_hint(error.number()))
-        message += QStringLiteral(" (%1)").arg(QString::fromStdString(*hint));
-    return message;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
@@ -141,8 +130,8 @@ void MainWindow::load_genres() {
     try {
         control_->control().Generate_ID3v1Genre();
     } catch (const AutomationError& error) {
-        log(automation_text(error));
-        QMessageBox::critical(this, windowTitle(), automation_text(error));
+        log(automation_message(error));
+        QMessageBox::critical(this, windowTitle(), automation_message(error));
     }
 }
 
