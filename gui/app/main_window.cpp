@@ -19,7 +19,6 @@
 #include <QVBoxLayout>
 
 #include "job_table.h"
-#include "library_hint.h"
 #include "settings_panel.h"
 #include "tag_editor.h"
 
