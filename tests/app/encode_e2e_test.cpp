@@ -180,9 +180,9 @@ TEST_F(Encode, MessagesNameTheFileAndTheReasonOnce) {
     fs::create_directory(dir / "folder.wav");
     write_file(dir / "text.wav", std::string("not audio at all\n"));
     sox_input("ok.wav", "-b 16", 44100, 0.5);
-    // A 24-bit header whose file ends before its samples: nothing can convert it.
+    // A 24-bit header whose file ends before its data chunk: nothing can convert it.
     write_file(dir / "cut24.wav", std::string("RIFF\x28\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0"
-                                              "\x18\x0a\x04\0\x06\0\x18\0", 44));
+                                              "\x18\x0a\x04\0\x06\0\x18\0", 36));
     const std::pair<std::string, std::string> cases[] = {
         {"cut24.wav out.mp3", "zubmp3: cut24.wav: a WAV file that cannot be read (24-bit samples)\n"},
         {"missing.wav out.mp3", "zubmp3: missing.wav: not found\n"},
