@@ -73,7 +73,13 @@ std::u16string decode(ByteSpan bytes, uint8_t encoding) {
     }
 }
 
-// Splits a frame's data into its pieces; nullopt for an unknown encoding.
+// More strings than a frame the writer accepts (64000 bytes) can hold: a
+// frame of a huge tag made of terminators would otherwise cost some 80 bytes
+// of pieces for each of its bytes.
+constexpr size_t kMaxPieces = 65536;
+
+// Splits a frame's data into its pieces; nullopt for an unknown encoding or
+// a frame of more than kMaxPieces strings.
 std::optional<std::vector<Piece>> split_texts(const TextLayout& layout, ByteSpan data) {
     std::vector<Piece> pieces;
     if (data.empty()) return pieces;
@@ -91,6 +97,7 @@ std::optional<std::vector<Piece>> split_texts(const TextLayout& layout, ByteSpan
         pos += count;
     }
     for (int i = 0; (layout.encoded < 0 || i < layout.encoded) && pos < data.size(); ++i) {
+        if (pieces.size() == kMaxPieces) return std::nullopt;
         auto [bytes, terminated] = take_string(data, pos, width);
         pieces.push_back({Piece::encoded, {}, decode(bytes, encoding), terminated});
     }
@@ -167,8 +174,9 @@ std::optional<Latin1Data> flatten_to_latin1(std::string_view id, ByteSpan data) 
 }
 
 std::optional<bool> has_empty_description(std::string_view id, ByteSpan data) {
-    const auto layout = layout_of(id);
+    auto layout = layout_of(id);
     if (!layout) return std::nullopt;
+    layout->encoded = 1;  // the description is all it needs
     const auto pieces = split_texts(*layout, data);
     if (!pieces) return std::nullopt;
     for (const Piece& piece : *pieces)  // the first encoded string is the description
