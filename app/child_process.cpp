@@ -116,7 +116,7 @@ bool ChildProcess::drain(int& descriptor, std::string& pending, std::vector<std:
         if (got < 0 && errno == EINTR) continue;
         if (got < 0 && errno == EAGAIN) break;
         close_descriptor(descriptor);  // end of the child's output (or an error)
-        if (!pending.empty()) pending += '\n';
+        if (!pending.empty() && pending.back() != '\n') pending += '\n';  // an unended last line
     }
     split_lines(pending, lines);
     return descriptor >= 0;
