@@ -146,6 +146,20 @@ void add_run_options(CLI::App& command, EncodeCommandState& state) {
                      "Read p (pause), r (resume) and c (cancel) from standard input even when it is not a terminal");
 }
 
+// The control takes Windows paths too ("C:\\music\\a.wav"): a file name
+// follows the last '/' or '\\'.
+std::string file_name(const std::string& path) {
+    const size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// An input's file name with .mp3 in place of its extension, if it has one.
+std::string mp3_name(const std::string& input) {
+    const std::string name = file_name(input);
+    const size_t dot = name.rfind('.');
+    return (dot == std::string::npos || dot == 0 ? name : name.substr(0, dot)) + ".mp3";
+}
+
 }  // namespace
 
 std::vector<EncodePair> plan_outputs(const std::vector<std::string>& paths, const std::string& folder, bool& single) {
@@ -154,8 +168,9 @@ std::vector<EncodePair> plan_outputs(const std::vector<std::string>& paths, cons
     std::vector<EncodePair> pairs;
     std::map<std::string, std::string> taken;  // output -> the input it comes from
     for (const std::string& input : paths) {
-        fs::path output = fs::path(input).replace_extension(".mp3");
-        if (!folder.empty()) output = fs::path(folder) / output.filename();
+        const std::string name = mp3_name(input);
+        const fs::path output = folder.empty() ? fs::path(input.substr(0, input.size() - file_name(input).size()) + name)
+                                               : fs::path(folder) / name;
         const std::string key = fs::weakly_canonical(fs::absolute(output)).string();
         if (const auto other = taken.find(key); other != taken.end())
             throw UsageError(other->second + " and " + input + " would both be encoded to " + output.string());

@@ -3,7 +3,9 @@
 // converted copy, output names, and the batch's figures.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "audio_input.h"
 #include "batch.h"
@@ -125,6 +127,18 @@ TEST(EncodePlan, TheOneFileFormAndOutputNames) {
     EXPECT_EQ(pairs[0].output, "out/a.mp3");
     pairs = plan_outputs({"song"}, "", single);  // no extension
     EXPECT_EQ(pairs[0].output, "song.mp3");
+    pairs = plan_outputs({"a.b/song", ".hidden", "x"}, "", single);  // dots that are not an extension
+    ASSERT_EQ(pairs.size(), 3u);
+    EXPECT_EQ(pairs[0].output, "a.b/song.mp3");
+    EXPECT_EQ(pairs[1].output, ".hidden.mp3");
+    pairs = plan_outputs({"C:\\my.music\\a.wav", "C:\\my.music\\b"}, "out", single);  // Windows-form inputs
+    ASSERT_EQ(pairs.size(), 2u);
+    EXPECT_EQ(pairs[0].output, "out/a.mp3");
+    EXPECT_EQ(pairs[1].output, "out/b.mp3");
+    pairs = plan_outputs({"C:\\my.music\\a.wav", "C:\\my.music\\b", "x"}, "", single);
+    ASSERT_EQ(pairs.size(), 3u);
+    EXPECT_EQ(pairs[0].output, "C:\\my.music\\a.mp3");
+    EXPECT_EQ(pairs[1].output, "C:\\my.music\\b.mp3");
 
     write_file(dir / "a.flac", std::string("x"));
     EXPECT_THROW(plan_outputs({a, (dir / "a.flac").string()}, "", single), UsageError);
@@ -171,4 +185,21 @@ TEST(ChildProcess, EnvironmentEntriesReplaceTheirVariableAndTheRestIsKept) {
     }
     EXPECT_EQ(*status, 0);
     EXPECT_EQ(lines, std::vector<std::string>{"1 kept"});
+}
+
+// Output and its end read in one go: an ended last line is not followed by an
+// empty one, an unended last line still counts.
+TEST(ChildProcess, LinesReadTogetherWithTheEndOfOutput) {
+    ChildProcess child({"/bin/sh", "-c", "printf 'one\\ntwo\\n'; printf 'three\\nfour' >&2"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let it write and exit
+    std::vector<std::string> out, err;
+    std::optional<int> status;
+    while (!(status = child.finished())) {
+        wait_for_input({child.output_descriptor(), child.error_descriptor()}, 100);
+        for (auto& line : child.take_output_lines()) out.push_back(line);
+        for (auto& line : child.take_error_lines()) err.push_back(line);
+    }
+    EXPECT_EQ(*status, 0);
+    EXPECT_EQ(out, (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(err, (std::vector<std::string>{"three", "four"}));
 }
