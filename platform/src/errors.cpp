@@ -1,14 +1,39 @@
+#include <pthread.h>
+
 #include <cerrno>
+#include <cstdint>
 
 #include "internal.h"
 #include "platform/paths.h"
 
 namespace {
-thread_local DWORD last_error = ERROR_SUCCESS;
+
+// Each thread's last error lives under a thread-specific key rather than in a
+// thread_local: the engine and the encoder library are loaded and unloaded at
+// run time, and the dynamic TLS blocks an unloaded library leaves behind crash
+// LeakSanitizer's scan of the threads. The key is deleted when the library
+// holding it is unloaded; before it exists and after it is gone, there is no
+// error to keep.
+pthread_key_t last_error_key;
+bool last_error_key_made = pthread_key_create(&last_error_key, nullptr) == 0;
+
+struct LastErrorKeyDeleter {
+    ~LastErrorKeyDeleter() {
+        if (last_error_key_made) pthread_key_delete(last_error_key);
+        last_error_key_made = false;
+    }
+} last_error_key_deleter;
+
+}  // namespace
+
+DWORD GetLastError() {
+    if (!last_error_key_made) return ERROR_SUCCESS;
+    return static_cast<DWORD>(reinterpret_cast<uintptr_t>(pthread_getspecific(last_error_key)));
 }
 
-DWORD GetLastError() { return last_error; }
-void SetLastError(DWORD error) { last_error = error; }
+void SetLastError(DWORD error) {
+    if (last_error_key_made) pthread_setspecific(last_error_key, reinterpret_cast<void*>(static_cast<uintptr_t>(error)));
+}
 
 namespace platform::detail {
 

@@ -74,3 +74,18 @@ TEST(Process, UnknownPriorityClassIsRefused) {
 }
 
 }  // namespace
+
+// As on Windows, the last error belongs to the thread that set it.
+TEST(Threads, EachThreadKeepsItsOwnLastError) {
+    SetLastError(ERROR_DISK_FULL);
+    DWORD seen_by_new_thread = 1, kept_by_new_thread = 0;
+    std::thread other([&] {
+        seen_by_new_thread = GetLastError();
+        SetLastError(ERROR_ACCESS_DENIED);
+        kept_by_new_thread = GetLastError();
+    });
+    other.join();
+    EXPECT_EQ(seen_by_new_thread, ERROR_SUCCESS);
+    EXPECT_EQ(kept_by_new_thread, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+}
