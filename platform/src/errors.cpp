@@ -11,18 +11,20 @@ namespace {
 // Each thread's last error lives under a thread-specific key rather than in a
 // thread_local: the engine and the encoder library are loaded and unloaded at
 // run time, and the dynamic TLS blocks an unloaded library leaves behind crash
-// LeakSanitizer's scan of the threads. The key is deleted when the library
-// holding it is unloaded; before it exists and after it is gone, there is no
-// error to keep.
+// LeakSanitizer's scan of the threads. The key is made before the library's
+// static objects and deleted after them (a job stopped while the engine is
+// unloaded still sets errors), when none of the library's threads is left.
 pthread_key_t last_error_key;
-bool last_error_key_made = pthread_key_create(&last_error_key, nullptr) == 0;
+bool last_error_key_made = false;
 
-struct LastErrorKeyDeleter {
-    ~LastErrorKeyDeleter() {
-        if (last_error_key_made) pthread_key_delete(last_error_key);
-        last_error_key_made = false;
-    }
-} last_error_key_deleter;
+__attribute__((constructor(101))) void make_last_error_key() {
+    last_error_key_made = pthread_key_create(&last_error_key, nullptr) == 0;
+}
+
+// Calls on a deleted key are refused by the C library, so the flag stays.
+__attribute__((destructor(101))) void delete_last_error_key() {
+    if (last_error_key_made) pthread_key_delete(last_error_key);
+}
 
 }  // namespace
 
