@@ -84,11 +84,14 @@ std::optional<ResidentModule> find_resident(std::string_view so_name) {
     return search.found;
 }
 
-// The module already in the process under that SONAME (or a versioned one).
+// The module already in the process under that SONAME (or a versioned one),
+// else one loaded earlier under that very name. The process's own list is
+// looked at first: a bare name the loader does not hold sends even a
+// no-load dlopen through every folder of the search path.
 void* resident_module(const std::string& so_name) {
-    if (void* exact = dlopen(so_name.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD)) return exact;
-    const auto module = find_resident(so_name);
-    return module ? dlopen(module->soname.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD) : nullptr;
+    if (const auto module = find_resident(so_name))
+        if (void* loaded = dlopen(module->soname.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD)) return loaded;
+    return dlopen(so_name.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
 }
 
 // A name with a folder: that file, a "x.dll" as the "libx.so" in its folder.
